@@ -1,0 +1,142 @@
+#include "app/ini_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/platform.h"
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x += 32;
+    if (y >= 'A' && y <= 'Z') y += 32;
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* data) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data->append(buf, n);
+  std::fclose(f);
+  return true;
+}
+
+struct Line {
+  std::string_view text;  // without its line end
+  size_t begin;           // offset of the line in the file
+  size_t end;             // offset just past its line end
+};
+
+std::vector<Line> SplitLines(std::string_view data) {
+  std::vector<Line> lines;
+  size_t pos = 0;
+  while (pos < data.size()) {
+    size_t nl = data.find('\n', pos);
+    size_t stop = nl == std::string_view::npos ? data.size() : nl + 1;
+    std::string_view text = data.substr(pos, (nl == std::string_view::npos ? data.size() : nl) - pos);
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    lines.push_back({text, pos, stop});
+    pos = stop;
+  }
+  return lines;
+}
+
+// The section name of a "[name]" line, or false.
+bool SectionOf(std::string_view line, std::string_view* name) {
+  line = Trim(line);
+  if (line.size() < 2 || line.front() != '[') return false;
+  size_t close = line.find(']');
+  if (close == std::string_view::npos) return false;
+  *name = Trim(line.substr(1, close - 1));
+  return true;
+}
+
+// The key and value of a "key=value" line, or false.
+bool KeyValueOf(std::string_view line, std::string_view* key, std::string_view* value) {
+  std::string_view t = Trim(line);
+  if (t.empty() || t.front() == ';' || t.front() == '#') return false;
+  size_t eq = t.find('=');
+  if (eq == std::string_view::npos) return false;
+  *key = Trim(t.substr(0, eq));
+  if (key->empty()) return false;
+  std::string_view v = Trim(t.substr(eq + 1));
+  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+  *value = v;
+  return true;
+}
+
+}  // namespace
+
+bool IniRead(const std::string& path, std::string_view section, std::string_view key,
+             std::string* value) {
+  std::string data;
+  if (!ReadWholeFile(path, &data)) return false;
+  bool inSection = false;
+  for (const Line& line : SplitLines(data)) {
+    std::string_view name, k, v;
+    if (SectionOf(line.text, &name)) {
+      inSection = EqualNoCase(name, section);
+    } else if (inSection && KeyValueOf(line.text, &k, &v) && EqualNoCase(k, key)) {
+      *value = std::string(v);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IniWrite(const std::string& path, std::string_view section, std::string_view key,
+              std::string_view value, std::string* err) {
+  std::string data;
+  ReadWholeFile(path, &data);  // a missing file is simply empty
+  const std::string eol = data.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+  const std::string keyLine = std::string(key) + "=" + std::string(value) + eol;
+
+  std::vector<Line> lines = SplitLines(data);
+  bool inSection = false;
+  bool sectionFound = false;
+  size_t insertAt = 0;  // just past the last non-blank line of the section
+  for (const Line& line : lines) {
+    std::string_view name, k, v;
+    if (SectionOf(line.text, &name)) {
+      if (inSection) break;
+      inSection = EqualNoCase(name, section);
+      if (inSection) {
+        sectionFound = true;
+        insertAt = line.end;
+      }
+      continue;
+    }
+    if (!inSection) continue;
+    if (KeyValueOf(line.text, &k, &v) && EqualNoCase(k, key)) {
+      std::string out = data.substr(0, line.begin) + keyLine + data.substr(line.end);
+      return WriteFileAtomically(path, out, err);
+    }
+    if (!Trim(line.text).empty()) insertAt = line.end;
+  }
+
+  std::string out;
+  if (sectionFound) {
+    std::string head = data.substr(0, insertAt);
+    if (!head.empty() && head.back() != '\n') head += eol;
+    out = head + keyLine + data.substr(insertAt);
+  } else {
+    out = data;
+    if (!out.empty() && out.back() != '\n') out += eol;
+    out += "[" + std::string(section) + "]" + eol + keyLine;
+  }
+  return WriteFileAtomically(path, out, err);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+/// Where messages for the user go. The capture must never wait for the user
+/// to read one: a sink shows the text and returns at once.
+class NoticeSink {
+ public:
+  virtual ~NoticeSink() = default;
+  /// Shows one message to the user; never blocks and never re-enters the caller.
+  virtual void Notice(const std::string& text) = 0;
+};
+
+/// Prints each notice as one line on standard error (the headless tools).
+class StderrNoticeSink : public NoticeSink {
+ public:
+  void Notice(const std::string& text) override;
+};
+
+/// Keeps every notice, for tests.
+class RecordingNoticeSink : public NoticeSink {
+ public:
+  void Notice(const std::string& text) override { notices.push_back(text); }
+  std::vector<std::string> notices;
+};

@@ -1,0 +1,72 @@
+#include "app/receive_path.h"
+
+#include <algorithm>
+#include <cstring>
+
+bool ReceivePath::IsPrintableLine(std::string_view line) {
+  for (unsigned char c : line) {
+    if (c < 0x20 || c > 0x7E) return false;
+  }
+  return true;
+}
+
+void ReceivePath::OnSerialMessage(uint32_t events, ByteSource* port) {
+  if ((events & kRxChar) && port) {
+    char chunk[kChunkSize];
+    uint32_t count;
+    do {
+      count = port->Read(chunk, kChunkSize);
+      if (count > kChunkSize) count = 0;
+      Append(chunk, count);
+    } while (count == kChunkSize);
+  }
+  ExtractLines();
+}
+
+void ReceivePath::Append(const char* data, size_t size) { buffer_.append(data, size); }
+
+void ReceivePath::ExtractLines() {
+  for (;;) {
+    size_t from = std::max(start_, scanned_);
+    // A CR at most kMaxLineLength bytes after the start ends a line; past
+    // that the line is cut without one.
+    size_t limit = std::min(buffer_.size(), start_ + kMaxLineLength + 1);
+    const char* cr = from < limit
+                         ? static_cast<const char*>(std::memchr(buffer_.data() + from, '\r', limit - from))
+                         : nullptr;
+    size_t lineEnd, next;
+    if (cr) {
+      lineEnd = static_cast<size_t>(cr - buffer_.data());
+      next = lineEnd + 1;
+    } else if (buffer_.size() - start_ > kMaxLineLength) {
+      lineEnd = next = start_ + kMaxLineLength;
+    } else {
+      scanned_ = limit;
+      break;
+    }
+    size_t lineStart = start_;
+    // Advance first: the consumers may run for a while (an export), and the
+    // buffer must already be consistent if anything looks at it.
+    start_ = scanned_ = next;
+    Deliver(std::string_view(buffer_).substr(lineStart, lineEnd - lineStart));
+  }
+  // Drop delivered bytes once they are the larger part of the buffer, so a
+  // burst of many lines costs linear time, not one move per line.
+  if (start_ == buffer_.size()) {
+    buffer_.clear();
+    start_ = scanned_ = 0;
+  } else if (start_ > buffer_.size() / 2) {
+    buffer_.erase(0, start_);
+    scanned_ -= start_;
+    start_ = 0;
+  }
+}
+
+void ReceivePath::Deliver(std::string_view raw) {
+  while (!raw.empty() && raw.back() == '\n') raw.remove_suffix(1);
+  while (!raw.empty() && raw.front() == '\n') raw.remove_prefix(1);
+  std::string line(raw);
+  log_.WriteLine(line);
+  if (collector_ && IsPrintableLine(line)) collector_->FeedLine(line);
+  list_.AddLine(line);
+}

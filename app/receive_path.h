@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/traffic_log.h"
+
+/// Takes the printable lines of a report (the report collector).
+class LineConsumer {
+ public:
+  virtual ~LineConsumer() = default;
+  virtual void FeedLine(const std::string& line) = 0;
+};
+
+/// The on-screen list of received lines.
+class LineList {
+ public:
+  virtual ~LineList() = default;
+  /// Adds the line as the new last item and selects it.
+  virtual void AddLine(const std::string& line) = 0;
+};
+
+/// Where the drain loop reads from: the open port.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  /// Reads what is there, at most `size` bytes, without waiting; the count
+  /// read, 0 when nothing is there or the read failed.
+  virtual uint32_t Read(char* buffer, uint32_t size) = 0;
+};
+
+/// Turns the bytes that arrive on the serial port into lines: a line ends
+/// at CR, LF is stripped from both of its ends, and each line goes to the
+/// traffic log, then (when printable) to the report collector, then to the
+/// list, in that order.
+///
+/// Every received byte is kept, NUL included. A run of more than
+/// kMaxLineLength bytes without CR (line noise, a wrong baud rate) is cut
+/// into lines of kMaxLineLength bytes, so memory stays bounded on any
+/// stream; where the cuts fall depends only on the bytes, never on how they
+/// were chunked.
+class ReceivePath {
+ public:
+  static constexpr uint32_t kChunkSize = 100;
+  static constexpr size_t kMaxLineLength = 65536;
+  static constexpr uint32_t kRxChar = 0x0001;
+
+  ReceivePath(LineLog& log, LineConsumer* collector, LineList& list)
+      : log_(log), collector_(collector), list_(list) {}
+
+  /// Handles one notification of the port listener: when `events` has
+  /// kRxChar, drains `port` in reads of kChunkSize bytes until a shorter
+  /// read; then cuts out every complete line.
+  void OnSerialMessage(uint32_t events, ByteSource* port);
+  /// Appends received bytes without cutting lines.
+  void Append(const char* data, size_t size);
+  /// Cuts every complete line out of the buffer and delivers it.
+  void ExtractLines();
+  /// Bytes received and not yet delivered as a line.
+  size_t PendingBytes() const { return buffer_.size() - start_; }
+  /// The consumer of printable lines; may be null.
+  void SetCollector(LineConsumer* collector) { collector_ = collector; }
+
+  /// True when every byte lies in 0x20..0x7E; an empty line is printable.
+  static bool IsPrintableLine(std::string_view line);
+
+ private:
+  void Deliver(std::string_view raw);
+
+  LineLog& log_;
+  LineConsumer* collector_;
+  LineList& list_;
+  std::string buffer_;
+  size_t start_ = 0;    // first byte not yet delivered
+  size_t scanned_ = 0;  // bytes from start_ up to here hold no CR
+};

@@ -1,0 +1,119 @@
+#include "app/settings.h"
+
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+#include "app/ini_file.h"
+#include "app/platform.h"
+
+namespace {
+
+const char kSection[] = "Kestrel";
+
+// Longest values read, as the settings file has always been read. The
+// port name's limit and default belong to the platform.
+constexpr size_t kDevTypeLength = 9;
+constexpr size_t kRootLength = 259;
+
+std::mutex& OverrideMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::map<std::string, std::string>& Overrides() {
+  static std::map<std::string, std::string> overrides;
+  return overrides;
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return out;
+}
+
+}  // namespace
+
+InstrumentModel ModelFromText(std::string_view text) {
+  int n = std::atoi(std::string(text).c_str());
+  for (InstrumentModel m : {InstrumentModel::M6310, InstrumentModel::M6120, InstrumentModel::M6350,
+                            InstrumentModel::M6480}) {
+    if (n == static_cast<int>(m)) return m;
+  }
+  return InstrumentModel::None;
+}
+
+std::string SettingsFilePath() { return SettingsFolder() + kPathSeparator + "Kestrel.ini"; }
+std::string GlimmerFilePath() { return SettingsFolder() + kPathSeparator + "Glimmer.ini"; }
+
+std::string ReadSetting(std::string_view key, const std::string& fallback, size_t maxLength) {
+  std::string value;
+  bool found = false;
+  {
+    std::lock_guard<std::mutex> lock(OverrideMutex());
+    auto it = Overrides().find(Lower(key));
+    if (it != Overrides().end()) {
+      value = it->second;
+      found = true;
+    }
+  }
+  if (!found) found = IniRead(SettingsFilePath(), kSection, key, &value);
+  if (!found) value = fallback;
+  if (value.size() > maxLength) value.resize(maxLength);
+  return value;
+}
+
+std::string ReadComPort() { return ReadSetting("ComPort", kDefaultComPort, kComPortLength); }
+
+std::string ReadDevType() { return ReadSetting("DevType", "6310", kDevTypeLength); }
+
+InstrumentModel ReadModel() { return ModelFromText(ReadDevType()); }
+
+std::string ModelLabelText() {
+  InstrumentModel m = ReadModel();
+  if (m == InstrumentModel::None) return "c:";
+  return std::to_string(static_cast<int>(m));
+}
+
+std::string DefaultRootFolder(const std::string& modelText) {
+  InstrumentModel m = ModelFromText(modelText.empty() ? ReadDevType() : modelText);
+  return BuiltInRootFolder(static_cast<int>(m));
+}
+
+std::string ReadRootFolder(const std::string& modelText) {
+  std::string key = (modelText.empty() ? ReadDevType() : modelText) + "_Root";
+  return ReadSetting(key, DefaultRootFolder(key), kRootLength);
+}
+
+std::string ExcelFolder() { return ReadRootFolder("") + kPathSeparator + "Excel"; }
+std::string TextFolder() { return ReadRootFolder("") + kPathSeparator + "Text"; }
+std::string LogFolder() { return ReadRootFolder("") + kPathSeparator + "Log"; }
+
+void CreateDataFolders() {
+  std::string root = ReadRootFolder("");
+  MakeDirectory(root);
+  MakeDirectory(ExcelFolder());
+  MakeDirectory(TextFolder());
+  MakeDirectory(LogFolder());
+}
+
+bool WriteSetting(std::string_view key, std::string_view value, std::string* err) {
+  MakeDirectories(SettingsFolder());
+  return IniWrite(SettingsFilePath(), kSection, key, value, err);
+}
+
+bool WriteGlimmerComPort(std::string_view port, std::string* err) {
+  MakeDirectories(SettingsFolder());
+  return IniWrite(GlimmerFilePath(), "Glimmer", "ComPort", port, err);
+}
+
+void OverrideSetting(std::string_view key, std::string_view value) {
+  std::lock_guard<std::mutex> lock(OverrideMutex());
+  Overrides()[Lower(key)] = std::string(value);
+}
+
+void ClearSettingOverrides() {
+  std::lock_guard<std::mutex> lock(OverrideMutex());
+  Overrides().clear();
+}

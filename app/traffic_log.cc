@@ -1,0 +1,88 @@
+#include "app/traffic_log.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "app/platform.h"
+
+namespace {
+
+const char kBanner[] =
+    "\r\n**************************SOFTWARE START************************\r\n";
+
+bool WriteAll(FILE* f, const std::string& text) {
+  return std::fwrite(text.data(), 1, text.size(), f) == text.size();
+}
+
+}  // namespace
+
+TrafficLog::~TrafficLog() { Close(); }
+
+std::string TrafficLog::TimeStamp(const std::tm& t) {
+  char buf[128];
+  size_t n = std::strftime(buf, sizeof buf, "%x %X", &t);
+  return std::string(buf, n);
+}
+
+std::string TrafficLog::OsVersionLine() {
+  int major, minor, build;
+  OsVersion(&major, &minor, &build);
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "OS Version: %d.%d.%d\r\n\r\n", major, minor, build);
+  return buf;
+}
+
+void TrafficLog::Close() {
+  if (file_) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+}
+
+void TrafficLog::Open(const std::string& path) {
+  Close();
+  path_ = path;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && st.st_size >= kRotateSize) {
+    RotateAndStart();
+    return;
+  }
+  file_ = std::fopen(path.c_str(), "ab+");
+  if (!file_) return;
+  std::fseek(file_, 0, SEEK_END);
+  size_ = std::ftell(file_);
+  std::string head = kBanner + OsVersionLine();
+  WriteAll(file_, head);
+  std::fflush(file_);
+  size_ += static_cast<long>(head.size());
+}
+
+void TrafficLog::RotateAndStart() {
+  Close();
+  // The generations are the path without ".log" followed by "[n].log".
+  std::string stem = path_.size() >= 4 ? path_.substr(0, path_.size() - 4) : std::string();
+  auto generation = [&](int n) { return stem + "[" + std::to_string(n) + "].log"; };
+  std::remove(generation(5).c_str());
+  for (int n = 4; n >= 1; --n) std::rename(generation(n).c_str(), generation(n + 1).c_str());
+  std::rename(path_.c_str(), generation(1).c_str());
+
+  file_ = std::fopen(path_.c_str(), "wb");
+  if (!file_) return;
+  std::string head = OsVersionLine();
+  WriteAll(file_, head);
+  std::fflush(file_);
+  size_ = static_cast<long>(head.size());
+}
+
+void TrafficLog::WriteLine(std::string_view line) {
+  if (!file_) return;
+  std::string text = TimeStamp(clock_.LocalNow());
+  text += ":\t";
+  text.append(line);
+  text += "\r\n";
+  WriteAll(file_, text);
+  std::fflush(file_);
+  size_ += static_cast<long>(text.size());
+  if (size_ >= kRotateSize) RotateAndStart();
+}

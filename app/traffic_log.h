@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "app/clock.h"
+
+/// Receiver of every line cut out of the serial stream.
+class LineLog {
+ public:
+  virtual ~LineLog() = default;
+  /// Records one received line, as it came.
+  virtual void WriteLine(std::string_view line) = 0;
+};
+
+/// The traffic log: every received line with the local date and time of its
+/// arrival, in "USB_Serial.log" below the Log folder, with five older
+/// generations "[1].log" (newest) to "[5].log" (oldest).
+///
+/// The file is rotated when it is opened at 1,000,000 bytes or more, and
+/// also when a write takes it to that size, so a capture left running for
+/// weeks cannot fill the disk. Rotation happens between lines: no line is
+/// split across two files. Failures are silent; a log that cannot be
+/// opened simply records nothing until the next Open.
+class TrafficLog : public LineLog {
+ public:
+  static constexpr long kRotateSize = 1000000;
+
+  explicit TrafficLog(Clock& clock) : clock_(clock) {}
+  ~TrafficLog() override;
+  TrafficLog(const TrafficLog&) = delete;
+  TrafficLog& operator=(const TrafficLog&) = delete;
+
+  /// Closes the current file, rotates when due, opens `path` and writes the
+  /// start banner and the OS version line (only the latter after a rotation).
+  void Open(const std::string& path);
+  /// Writes "time stamp" ":" TAB line CR LF and flushes it to the file
+  /// before returning; does nothing while closed.
+  void WriteLine(std::string_view line) override;
+  /// Closes the file.
+  void Close();
+  bool IsOpen() const { return file_ != nullptr; }
+  /// The path last given to Open.
+  const std::string& Path() const { return path_; }
+
+  /// The locale's date and time of `t` ("%x %X").
+  static std::string TimeStamp(const std::tm& t);
+  /// "OS Version: a.b.c" CR LF CR LF.
+  static std::string OsVersionLine();
+
+ private:
+  void RotateAndStart();
+
+  Clock& clock_;
+  FILE* file_ = nullptr;
+  std::string path_;
+  long size_ = 0;
+};

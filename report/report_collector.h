@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/clock.h"
+#include "app/notice.h"
+
+/// Collects the printable lines of the current report, passes them to the
+/// report handler of the configured model and, when a line ends the test
+/// run, exports the report as text and as a workbook under one name.
+class ReportCollector {
+ public:
+  ReportCollector(Clock& clock, NoticeSink& notices);
+  virtual ~ReportCollector();
+
+  /// Replaces the handler by the one of the configured model; keeps the
+  /// stored lines and the idle flag.
+  void RebuildHandler();
+  /// Takes one printable report line.
+  void FeedLine(const std::string& line);
+  /// Exports the pending report and resets; always true.
+  bool FinishReport();
+  /// True when a line was fed since construction or the last FinishReport.
+  bool HasPendingLines() const { return !idle_; }
+
+ private:
+  Clock& clock_;
+  NoticeSink& notices_;
+  bool idle_ = true;
+  std::vector<std::string> lines_;
+};

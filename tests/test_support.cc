@@ -1,0 +1,92 @@
+#include "tests/test_support.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "app/settings.h"
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/harrow-test-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (!::mkdtemp(name.data())) std::abort();
+  path_ = name.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Tests may leave read-only folders behind; make them writable first.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+  const char* old = std::getenv(name);
+  hadOld_ = old != nullptr;
+  if (old) old_ = old;
+  ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (hadOld_)
+    ::setenv(name_.c_str(), old_.c_str(), 1);
+  else
+    ::unsetenv(name_.c_str());
+}
+
+IsolatedSettings::IsolatedSettings()
+    : home_("HOME", dir_ / "home"), config_("XDG_CONFIG_HOME", dir_ / "config"),
+      data_("XDG_DATA_HOME", dir_ / "data") {
+  ::mkdir((dir_ / "home").c_str(), 0777);
+  ClearSettingOverrides();
+}
+
+IsolatedSettings::~IsolatedSettings() { ClearSettingOverrides(); }
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "<missing>";
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFileBytes(const std::string& path, std::string_view data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(data.data(), static_cast<std::streamsize>(data.size()));
+}
+
+std::string FirstDifference(std::string_view expected, std::string_view actual) {
+  size_t n = std::min(expected.size(), actual.size());
+  size_t i = 0;
+  while (i < n && expected[i] == actual[i]) ++i;
+  if (i == n && expected.size() == actual.size()) return "";
+  auto hex = [](std::string_view s, size_t at) {
+    std::string out;
+    char buf[4];
+    for (size_t k = at; k < s.size() && k < at + 8; ++k) {
+      std::snprintf(buf, sizeof buf, "%02X ", static_cast<unsigned char>(s[k]));
+      out += buf;
+    }
+    return out.empty() ? std::string("<end>") : out;
+  };
+  std::ostringstream msg;
+  msg << "first difference at offset " << i << " (expected size " << expected.size()
+      << ", actual size " << actual.size() << "): expected " << hex(expected, i) << "got "
+      << hex(actual, i);
+  return msg.str();
+}

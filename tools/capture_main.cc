@@ -1,0 +1,143 @@
+// harrow-capture: the capture without a window. Replays recorded bytes or a
+// traffic log through the receive path and the report collector, or
+// captures from a serial port, with the traffic log and the exports working
+// as in the desktop application.
+
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/capture_session.h"
+#include "app/clock.h"
+#include "app/notice.h"
+#include "app/settings.h"
+#include "tools/capture_options.h"
+#include "tools/live_capture.h"
+#include "tools/replay.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: harrow-capture [OPTION]...\n"
+    "Captures a laboratory reader's reports without a window: every received\n"
+    "line is printed and written to the traffic log, and each finished report\n"
+    "is exported as .txt and .xls below the model's root folder.\n"
+    "\n"
+    "With no replay option, captures from the configured serial port until\n"
+    "interrupted (Ctrl+C or SIGTERM); a report still pending then is exported.\n"
+    "\n"
+    "Options:\n"
+    "  --replay FILE       feed the bytes of FILE (\"-\" for standard input) as if\n"
+    "                      they arrived on the port, in chunks of at most 100 bytes;\n"
+    "                      a report still pending at the end is exported\n"
+    "  --replay-log FILE   run the lines recorded in a traffic log through the\n"
+    "                      report recognition again and export the reports anew\n"
+    "                      (after a wrong model setting or a lost export); the\n"
+    "                      traffic log itself is not written\n"
+    "  --port NAME         capture from NAME (\"ttyUSB0\", \"/dev/serial/by-id/...\")\n"
+    "                      instead of the stored port\n"
+    "  --list-ports        list the machine's serial ports and exit\n"
+    "  --model TEXT        use model TEXT (6120, 6310, 6350, 6480) for this run,\n"
+    "                      as the stored \"DevType\"; a text naming no model\n"
+    "                      collects lines without laying them out\n"
+    "  --root DIR          use DIR as the model's root folder for this run\n"
+    "  --quiet             do not print the received lines\n"
+    "  --help              show this help and exit\n"
+    "\n"
+    "--model, --root and --port change nothing in the stored settings.\n"
+    "Settings are read from $XDG_CONFIG_HOME/Kestrel.ini (default ~/.config).\n";
+
+bool TakeValue(int argc, char** argv, int* i, std::string* value) {
+  if (*i + 1 >= argc) {
+    std::fprintf(stderr, "harrow-capture: %s needs a value\n", argv[*i]);
+    return false;
+  }
+  *value = argv[++*i];
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Time stamps in the traffic log follow the user's locale.
+  std::setlocale(LC_ALL, "");
+  std::setlocale(LC_NUMERIC, "C");
+
+  CaptureOptions options;
+  std::string model, root;
+  bool haveModel = false, haveRoot = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    bool ok = true;
+    if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (!std::strcmp(arg, "--replay")) {
+      ok = TakeValue(argc, argv, &i, &options.replayFile);
+    } else if (!std::strcmp(arg, "--replay-log")) {
+      ok = TakeValue(argc, argv, &i, &options.replayLogFile);
+    } else if (!std::strcmp(arg, "--port")) {
+      ok = TakeValue(argc, argv, &i, &options.port);
+    } else if (!std::strcmp(arg, "--model")) {
+      ok = haveModel = TakeValue(argc, argv, &i, &model);
+    } else if (!std::strcmp(arg, "--root")) {
+      ok = haveRoot = TakeValue(argc, argv, &i, &root);
+    } else if (!std::strcmp(arg, "--list-ports")) {
+      options.listPorts = true;
+    } else if (!std::strcmp(arg, "--quiet")) {
+      options.quiet = true;
+    } else {
+      std::fprintf(stderr, "harrow-capture: unknown option %s (see --help)\n", arg);
+      return 2;
+    }
+    if (!ok) return 2;
+  }
+  if (!options.replayFile.empty() && !options.replayLogFile.empty()) {
+    std::fprintf(stderr, "harrow-capture: --replay and --replay-log exclude each other\n");
+    return 2;
+  }
+
+  if (haveModel) OverrideSetting("DevType", model);
+  if (haveRoot) OverrideSetting(ReadDevType() + "_Root", root);
+  if (!options.port.empty()) OverrideSetting("ComPort", options.port);
+
+  if (options.listPorts) return ListPorts();
+  if (options.replayFile.empty() && options.replayLogFile.empty()) return RunLiveCapture(options);
+
+  SystemClock clock;
+  StderrNoticeSink notices;
+  StdoutLineList list(options.quiet);
+  CaptureSession session(clock, notices, list);
+  std::string err;
+
+  if (!options.replayLogFile.empty()) {
+    CreateDataFolders();
+    session.Collector().RebuildHandler();
+    if (!ReplayTrafficLog(options.replayLogFile, session, list, &err)) {
+      std::fprintf(stderr, "harrow-capture: cannot read the traffic log %s\n", err.c_str());
+      return 1;
+    }
+    return 0;
+  }
+
+  session.ApplySettings();
+  std::FILE* in = stdin;
+  if (options.replayFile != "-") {
+    in = std::fopen(options.replayFile.c_str(), "rb");
+    if (!in) {
+      std::fprintf(stderr, "harrow-capture: cannot open %s: %s\n", options.replayFile.c_str(),
+                   std::strerror(errno));
+      return 1;
+    }
+  }
+  bool ok = ReplayStream(in, session, &err);
+  if (in != stdin) std::fclose(in);
+  if (!ok) {
+    std::fprintf(stderr, "harrow-capture: reading %s failed: %s\n", options.replayFile.c_str(),
+                 err.c_str());
+    return 1;
+  }
+  return 0;
+}

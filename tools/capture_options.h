@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+/// What harrow-capture was asked to do.
+struct CaptureOptions {
+  std::string replayFile;     // --replay: a byte transcript, "-" for standard input
+  std::string replayLogFile;  // --replay-log: a traffic log to run through the collector
+  std::string port;           // --port: capture from this port instead of the stored one
+  bool listPorts = false;     // --list-ports
+  bool quiet = false;         // --quiet: do not print the received lines
+};
