@@ -103,7 +103,9 @@ bool IniWrite(const std::string& path, std::string_view section, std::string_vie
   std::string data;
   ReadWholeFile(path, &data);  // a missing file is simply empty
   const std::string eol = data.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-  const std::string keyLine = std::string(key) + "=" + std::string(value) + eol;
+  // Built with append: GCC 12 warns falsely (-Wrestrict) on chains of +.
+  std::string keyLine(key);
+  keyLine.append("=").append(value).append(eol);
 
   std::vector<Line> lines = SplitLines(data);
   bool inSection = false;
@@ -122,7 +124,8 @@ bool IniWrite(const std::string& path, std::string_view section, std::string_vie
     }
     if (!inSection) continue;
     if (KeyValueOf(line.text, &k, &v) && EqualNoCase(k, key)) {
-      std::string out = data.substr(0, line.begin) + keyLine + data.substr(line.end);
+      std::string out = data.substr(0, line.begin);
+      out.append(keyLine).append(data, line.end);
       return WriteFileAtomically(path, out, err);
     }
     if (!Trim(line.text).empty()) insertAt = line.end;
@@ -132,11 +135,12 @@ bool IniWrite(const std::string& path, std::string_view section, std::string_vie
   if (sectionFound) {
     std::string head = data.substr(0, insertAt);
     if (!head.empty() && head.back() != '\n') head += eol;
-    out = head + keyLine + data.substr(insertAt);
+    out = head;
+    out.append(keyLine).append(data, insertAt);
   } else {
     out = data;
     if (!out.empty() && out.back() != '\n') out += eol;
-    out += "[" + std::string(section) + "]" + eol + keyLine;
+    out.append("[").append(section).append("]").append(eol).append(keyLine);
   }
   return WriteFileAtomically(path, out, err);
 }

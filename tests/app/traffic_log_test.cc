@@ -1,1 +1,106 @@
+#include "app/traffic_log.h"
+
+#include <clocale>
+#include <regex>
+
 #include <gtest/gtest.h>
+
+#include "app/platform.h"
+#include "tests/test_support.h"
+
+namespace {
+
+const std::string kBanner =
+    "\r\n**************************SOFTWARE START************************\r\n";
+
+class TrafficLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { std::setlocale(LC_TIME, "C"); }
+  std::string Gen(int n) { return dir / ("USB_Serial[" + std::to_string(n) + "].log"); }
+
+  TempDir dir;
+  std::string path = dir / "USB_Serial.log";
+  FixedClock clock{MakeLocalTime(2026, 12, 6, 1, 23, 45)};
+};
+
+TEST_F(TrafficLogTest, FirstOpenWritesBannerVersionAndFlushedLines) {
+  EXPECT_TRUE(std::regex_match(TrafficLog::OsVersionLine(),
+                               std::regex("OS Version: -?\\d+\\.-?\\d+\\.-?\\d+\r\n\r\n")));
+  TrafficLog log(clock);
+  log.Open(path);
+  ASSERT_TRUE(log.IsOpen());
+  log.WriteLine("A line");
+  log.WriteLine("");
+  log.WriteLine(std::string("bin\x01\xff\tx", 7));
+  // Every line is on disk when WriteLine returns, with the log still open.
+  EXPECT_EQ(ReadFileBytes(path), kBanner + TrafficLog::OsVersionLine() +
+                                     "12/06/26 01:23:45:\tA line\r\n"
+                                     "12/06/26 01:23:45:\t\r\n" +
+                                     "12/06/26 01:23:45:\tbin\x01\xff\tx\r\n");
+}
+
+TEST_F(TrafficLogTest, ReopeningAppendsANewBannerBelowTheLimit) {
+  std::string old(TrafficLog::kRotateSize - 1, 'x');
+  WriteFileBytes(path, old);
+  TrafficLog log(clock);
+  log.Open(path);
+  EXPECT_EQ(ReadFileBytes(path), old + kBanner + TrafficLog::OsVersionLine());
+  EXPECT_FALSE(PathExists(Gen(1)));
+}
+
+TEST_F(TrafficLogTest, OpeningAtTheLimitRotatesAndStartsWithTheVersionLineAlone) {
+  std::string old(TrafficLog::kRotateSize, 'x');
+  WriteFileBytes(path, old);
+  WriteFileBytes(Gen(1), "one");  // only the newest older generation exists
+  TrafficLog log(clock);
+  log.Open(path);
+  EXPECT_EQ(ReadFileBytes(path), TrafficLog::OsVersionLine());
+  EXPECT_EQ(ReadFileBytes(Gen(1)), old);
+  EXPECT_EQ(ReadFileBytes(Gen(2)), "one");
+  EXPECT_FALSE(PathExists(Gen(3)));
+}
+
+TEST_F(TrafficLogTest, KeepsAtMostFiveOlderGenerations) {
+  TrafficLog log(clock);
+  for (int i = 1; i <= 7; ++i) {
+    WriteFileBytes(path, std::to_string(i) + std::string(TrafficLog::kRotateSize, 'x'));
+    log.Open(path);
+  }
+  for (int n = 1; n <= 5; ++n) EXPECT_EQ(ReadFileBytes(Gen(n))[0], '0' + (8 - n)) << n;
+  EXPECT_FALSE(PathExists(Gen(6)));
+}
+
+TEST_F(TrafficLogTest, RotatesWhileRunningWithoutSplittingOrLosingALine) {
+  TrafficLog log(clock);
+  log.Open(path);
+  const std::string line(1000, 'L');
+  const std::string record = "12/06/26 01:23:45:\t" + line + "\r\n";
+  long total = 0;
+  int written = 0;
+  while (!PathExists(Gen(1))) {
+    log.WriteLine(line);
+    ++written;
+    total += static_cast<long>(record.size());
+    ASSERT_LT(total, 2 * TrafficLog::kRotateSize) << "the running log never rotated";
+  }
+  log.WriteLine("after");
+  std::string first = ReadFileBytes(Gen(1));
+  EXPECT_GE(static_cast<long>(first.size()), TrafficLog::kRotateSize);
+  EXPECT_LT(static_cast<long>(first.size()), TrafficLog::kRotateSize + static_cast<long>(record.size()));
+  EXPECT_EQ(first.substr(first.size() - record.size()), record);  // ends on a whole line
+  EXPECT_EQ(ReadFileBytes(path), TrafficLog::OsVersionLine() + "12/06/26 01:23:45:\tafter\r\n");
+  size_t count = 0;
+  for (size_t p = first.find(record); p != std::string::npos; p = first.find(record, p + 1)) ++count;
+  EXPECT_EQ(count, static_cast<size_t>(written));
+}
+
+TEST_F(TrafficLogTest, AnUnopenableLogStaysClosedAndIgnoresLines) {
+  TrafficLog log(clock);
+  log.Open(dir / "no/such/folder/USB_Serial.log");
+  EXPECT_FALSE(log.IsOpen());
+  log.WriteLine("dropped quietly");
+  log.Open(path);  // a later Open succeeds again
+  EXPECT_TRUE(log.IsOpen());
+}
+
+}  // namespace

@@ -1,0 +1,1 @@
+harrow_benchmark(receive_path_bench receive_path_bench.cc)
