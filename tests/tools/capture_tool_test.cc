@@ -1,0 +1,71 @@
+// Runs the real harrow-capture binary, as a user would.
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/platform.h"
+#include "tests/test_support.h"
+
+namespace {
+
+// Runs a shell command; its standard output and exit status.
+std::string Run(const std::string& command, int* status) {
+  std::string out;
+  FILE* p = ::popen(command.c_str(), "r");
+  if (!p) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  int rc = ::pclose(p);
+  *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  return out;
+}
+
+TEST(CaptureTool, ReplayShowsLinesAndLogsThemWithoutTouchingTheSettings) {
+  IsolatedSettings env;
+  std::string transcript = env.dir() / "in.bin";
+  WriteFileBytes(transcript, "\n1) Title\r\n  S#      ABS\r\n\tunprintable\r\npartial");
+  std::string root = env.dir() / "root";
+  int status = 0;
+  std::string out = Run(std::string(HARROW_CAPTURE) + " --model 6350 --root " + root +
+                            " --replay " + transcript + " 2>&1",
+                        &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out, "1) Title\n  S#      ABS\n\tunprintable\n");
+
+  std::string log = ReadFileBytes(root + "/Log/USB_Serial.log");
+  EXPECT_NE(log.find("SOFTWARE START"), std::string::npos);
+  EXPECT_NE(log.find(":\t1) Title\r\n"), std::string::npos);
+  EXPECT_NE(log.find(":\t\tunprintable\r\n"), std::string::npos);
+  EXPECT_EQ(log.find("partial"), std::string::npos);  // never ended by CR
+  EXPECT_FALSE(PathExists(env.config() + "/Kestrel.ini"));
+  EXPECT_FALSE(PathExists(env.home() + "/6350"));
+}
+
+TEST(CaptureTool, ReadsStandardInputAndRejectsBadOptions) {
+  IsolatedSettings env;
+  int status = 0;
+  std::string out = Run("printf 'a\\rb\\r' | " + std::string(HARROW_CAPTURE) + " --root " +
+                            (env.dir() / "r") + " --replay -",
+                        &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(out, "a\nb\n");
+
+  Run(std::string(HARROW_CAPTURE) + " --bogus 2>/dev/null", &status);
+  EXPECT_EQ(status, 2);
+  Run(std::string(HARROW_CAPTURE) + " --replay 2>/dev/null", &status);
+  EXPECT_EQ(status, 2);
+  out = Run(std::string(HARROW_CAPTURE) + " --replay " + (env.dir() / "absent") + " 2>&1", &status);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(out.find("absent"), std::string::npos) << out;
+  out = Run(std::string(HARROW_CAPTURE) + " --help", &status);
+  EXPECT_EQ(status, 0);
+  for (const char* option : {"--replay", "--replay-log", "--port", "--list-ports", "--model", "--root"})
+    EXPECT_NE(out.find(option), std::string::npos) << option;
+}
+
+}  // namespace
