@@ -13,7 +13,7 @@
 namespace {
 
 // Runs a shell command; its standard output and exit status.
-std::string Run(const std::string& command, int* status) {
+std::string RunCommand(const std::string& command, int* status) {
   std::string out;
   FILE* p = ::popen(command.c_str(), "r");
   if (!p) return out;
@@ -31,7 +31,7 @@ TEST(CaptureTool, ReplayShowsLinesAndLogsThemWithoutTouchingTheSettings) {
   WriteFileBytes(transcript, "\n1) Title\r\n  S#      ABS\r\n\tunprintable\r\npartial");
   std::string root = env.dir() / "root";
   int status = 0;
-  std::string out = Run(std::string(HARROW_CAPTURE) + " --model 6350 --root " + root +
+  std::string out = RunCommand(std::string(HARROW_CAPTURE) + " --model 6350 --root " + root +
                             " --replay " + transcript + " 2>&1",
                         &status);
   EXPECT_EQ(status, 0) << out;
@@ -49,20 +49,20 @@ TEST(CaptureTool, ReplayShowsLinesAndLogsThemWithoutTouchingTheSettings) {
 TEST(CaptureTool, ReadsStandardInputAndRejectsBadOptions) {
   IsolatedSettings env;
   int status = 0;
-  std::string out = Run("printf 'a\\rb\\r' | " + std::string(HARROW_CAPTURE) + " --root " +
+  std::string out = RunCommand("printf 'a\\rb\\r' | " + std::string(HARROW_CAPTURE) + " --root " +
                             (env.dir() / "r") + " --replay -",
                         &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(out, "a\nb\n");
 
-  Run(std::string(HARROW_CAPTURE) + " --bogus 2>/dev/null", &status);
+  RunCommand(std::string(HARROW_CAPTURE) + " --bogus 2>/dev/null", &status);
   EXPECT_EQ(status, 2);
-  Run(std::string(HARROW_CAPTURE) + " --replay 2>/dev/null", &status);
+  RunCommand(std::string(HARROW_CAPTURE) + " --replay 2>/dev/null", &status);
   EXPECT_EQ(status, 2);
-  out = Run(std::string(HARROW_CAPTURE) + " --replay " + (env.dir() / "absent") + " 2>&1", &status);
+  out = RunCommand(std::string(HARROW_CAPTURE) + " --replay " + (env.dir() / "absent") + " 2>&1", &status);
   EXPECT_EQ(status, 1);
   EXPECT_NE(out.find("absent"), std::string::npos) << out;
-  out = Run(std::string(HARROW_CAPTURE) + " --help", &status);
+  out = RunCommand(std::string(HARROW_CAPTURE) + " --help", &status);
   EXPECT_EQ(status, 0);
   for (const char* option : {"--replay", "--replay-log", "--port", "--list-ports", "--model", "--root"})
     EXPECT_NE(out.find(option), std::string::npos) << option;
