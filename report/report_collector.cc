@@ -1,21 +1,50 @@
-// Stand-in until the report handlers exist: stores the lines and forgets
-// them at the end of a report.
 #include "report/report_collector.h"
+
+#include <new>
+
+#include "report/report_handler.h"
 
 ReportCollector::ReportCollector(Clock& clock, NoticeSink& notices)
     : clock_(clock), notices_(notices) {}
 
 ReportCollector::~ReportCollector() = default;
 
-void ReportCollector::RebuildHandler() {}
+void ReportCollector::RebuildHandler() {
+  handler_.reset();
+  try {
+    handler_ = MakeReportHandler();
+  } catch (const std::bad_alloc&) {
+    // Without a handler the lines are still kept and saved as text.
+    handler_.reset();
+  }
+}
 
 void ReportCollector::FeedLine(const std::string& line) {
   idle_ = false;
-  lines_.push_back(line);
+  if (handler_ && handler_->IsEndOfReport(line)) {
+    FinishReport();
+    return;
+  }
+  textReport_.lines.push_back(line);
+  if (handler_) handler_->FeedLine(line);
+}
+
+bool ReportCollector::WriteTextReport(const ExportName& name) {
+  if (!ExportTextReport(textReport_, name, notices_)) return false;
+  textReport_.lines.clear();
+  return true;
 }
 
 bool ReportCollector::FinishReport() {
-  lines_.clear();
+  // One moment names both files, so the .txt and .xls of a report share
+  // their base name.
+  ExportName name = ChooseExportName(clock_.LocalNow());
+  WriteTextReport(name);
+  textReport_.lines.clear();
+  if (handler_) {
+    handler_->ExportWorkbook(name, notices_);
+    handler_->Reset();
+  }
   idle_ = true;
   return true;
 }

@@ -6,6 +6,10 @@
 
 #include "app/clock.h"
 #include "app/notice.h"
+#include "export/report_export.h"
+#include "export/text_report.h"
+
+class ReportHandler;
 
 /// Collects the printable lines of the current report, passes them to the
 /// report handler of the configured model and, when a line ends the test
@@ -14,6 +18,8 @@ class ReportCollector {
  public:
   ReportCollector(Clock& clock, NoticeSink& notices);
   virtual ~ReportCollector();
+  ReportCollector(const ReportCollector&) = delete;
+  ReportCollector& operator=(const ReportCollector&) = delete;
 
   /// Replaces the handler by the one of the configured model; keeps the
   /// stored lines and the idle flag.
@@ -25,9 +31,18 @@ class ReportCollector {
   /// True when a line was fed since construction or the last FinishReport.
   bool HasPendingLines() const { return !idle_; }
 
+  /// Saves the stored lines as the report's .txt file; true when written.
+  /// The lines are dropped once written.
+  bool WriteTextReport(const ExportName& name);
+
+  /// The current handler, or null when the model has none.
+  ReportHandler* Handler() { return handler_.get(); }
+  const std::vector<std::string>& StoredLines() const { return textReport_.lines; }
+
  private:
   Clock& clock_;
   NoticeSink& notices_;
   bool idle_ = true;
-  std::vector<std::string> lines_;
+  TextReport textReport_;
+  std::unique_ptr<ReportHandler> handler_;
 };

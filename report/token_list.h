@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+/// The pieces of a line between runs of a delimiter. Pieces are never
+/// empty: leading, trailing and repeated delimiters give nothing.
+class TokenList {
+ public:
+  /// Empties the list and fills it with the pieces of `text` between runs
+  /// of `delimiter` (every caller passes one space; tabs are ordinary).
+  void Split(const std::string& text, const std::string& delimiter);
+  int Count() const { return static_cast<int>(tokens_.size()); }
+  /// Token i, or the empty text when there is no such token.
+  std::string At(int i) const;
+  /// atoi of token i, or 0 when there is no such token.
+  int IntAt(int i) const;
+
+ private:
+  std::vector<std::string> tokens_;
+};
+
+/// atof of the token differs from 0.0, or the token holds a "0": 0.000,
+/// 12.5 and 1.5E are number-like; "**", "-" and OVER are not.
+bool IsNumberLike(const std::string& token);
+/// atoi of the token differs from 0, or the token holds a "0".
+bool IsIntegerLike(const std::string& token);
