@@ -30,3 +30,18 @@ bool ExportTextReport(const TextReport& report, const ExportName& name, NoticeSi
 /// when the "ExportFormats" setting asks for them. True when every file was
 /// written completely; failures are told and saved as for the text file.
 bool ExportWorkbookFiles(Workbook& workbook, const ExportName& name, NoticeSink& notices);
+
+/// The file formats a worksheet is exported in.
+struct ExportFormats {
+  bool xls = true;
+  bool xlsx = false;
+  bool csv = false;
+};
+
+/// Parses a comma list of "xls", "xlsx", "csv" (blanks and case ignored,
+/// unknown names skipped). A list that names no known format means xls
+/// alone, so a report is always written in some form.
+ExportFormats ParseExportFormats(const std::string& list);
+
+/// The formats asked for by the "ExportFormats" setting.
+ExportFormats ReadExportFormats();

@@ -1,0 +1,146 @@
+#include "export/report_export.h"
+
+#include <atomic>
+#include <cctype>
+#include <functional>
+
+#include "app/platform.h"
+#include "app/settings.h"
+#include "export/byte_sink.h"
+#include "export/csv_writer.h"
+#include "export/text_report.h"
+#include "export/workbook.h"
+#include "export/xlsx_writer.h"
+
+namespace {
+
+// How many numbered names are tried before giving up on a free one.
+constexpr int kMaxNameTries = 1000;
+
+/// Produces the bytes of one file; `path` is where it will land.
+using Producer = std::function<bool(const std::string& path, ByteSink& sink, std::string* err)>;
+
+std::string NumberedName(const std::string& base, int n) {
+  return n <= 1 ? base : base + "_" + std::to_string(n);
+}
+
+/// Writes a new file at `path`, under a temporary name until it is complete;
+/// an existing file is never replaced.
+bool WriteNewFile(const std::string& path, const Producer& produce, std::string* err) {
+  AtomicFile file;
+  if (!file.Open(path, err)) return false;
+  AtomicFileSink sink(file);
+  if (!produce(path, sink, err)) return false;
+  return file.Commit(false, err);
+}
+
+/// Writes <folder>/<base><ext>; when that fails, tells the user and saves
+/// the file in the folder for unsaved reports instead.
+bool ExportFile(const std::string& folder, const std::string& base, const char* ext,
+                const Producer& produce, NoticeSink& notices) {
+  std::string path = folder + kPathSeparator + base + ext;
+  std::string err;
+  if (WriteNewFile(path, produce, &err)) return true;
+
+  std::string notice = "Cannot open file for writing: " + path + "\n" + err;
+  std::string unsaved, unsavedErr;
+  if (UnsavedReportsFolder(&unsaved, &unsavedErr)) {
+    for (int n = 1; n <= kMaxNameTries; ++n) {
+      std::string fallback = unsaved + kPathSeparator + NumberedName(base, n) + ext;
+      if (PathExists(fallback)) continue;
+      if (WriteNewFile(fallback, produce, &unsavedErr)) {
+        notices.Notice(notice + "\nThe report was saved instead as " + fallback);
+        return false;
+      }
+      unsavedErr = fallback + ": " + unsavedErr;
+      break;
+    }
+  }
+  notices.Notice(notice + "\nIt could not be saved anywhere else either (" + unsavedErr +
+                 "); this report is lost.");
+  return false;
+}
+
+std::string ExcelPath(const std::string& base, const char* ext) {
+  return ExcelFolder() + kPathSeparator + base + ext;
+}
+
+/// A name for the file the .xlsx library assembles, beside the final file.
+std::string ScratchName(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  return path + ".part" + std::to_string(++counter);
+}
+
+}  // namespace
+
+ExportName ChooseExportName(const std::tm& time) {
+  char stamp[64];
+  if (std::strftime(stamp, sizeof stamp, "%y_%m_%d_%H_%M_%S", &time) == 0) stamp[0] = '\0';
+  ExportName name{time, stamp};
+  std::string text = TextFolder() + kPathSeparator;
+  for (int n = 1; n <= kMaxNameTries; ++n) {
+    name.base = NumberedName(stamp, n);
+    if (!PathExists(text + name.base + ".txt") && !PathExists(ExcelPath(name.base, ".xls")) &&
+        !PathExists(ExcelPath(name.base, ".xlsx")) && !PathExists(ExcelPath(name.base, ".csv")))
+      break;
+  }
+  return name;
+}
+
+bool ExportTextReport(const TextReport& report, const ExportName& name, NoticeSink& notices) {
+  std::string folder = TextFolder();
+  // One level only: a missing root folder makes the save fail, and that is reported.
+  MakeDirectory(folder);
+  return ExportFile(folder, name.base, ".txt",
+                    [&](const std::string&, ByteSink& sink, std::string* err) { return report.Write(sink, err); },
+                    notices);
+}
+
+ExportFormats ParseExportFormats(const std::string& list) {
+  ExportFormats formats{false, false, false};
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(',', start);
+    if (end == std::string::npos) end = list.size();
+    std::string word;
+    for (size_t i = start; i < end; ++i) {
+      if (!std::isspace(static_cast<unsigned char>(list[i])))
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(list[i])));
+    }
+    if (word == "xls") formats.xls = true;
+    if (word == "xlsx") formats.xlsx = true;
+    if (word == "csv") formats.csv = true;
+    start = end + 1;
+  }
+  if (!formats.xls && !formats.xlsx && !formats.csv) formats.xls = true;
+  return formats;
+}
+
+ExportFormats ReadExportFormats() { return ParseExportFormats(ReadSetting("ExportFormats", "", 259)); }
+
+bool ExportWorkbookFiles(Workbook& workbook, const ExportName& name, NoticeSink& notices) {
+  ExportFormats formats = ReadExportFormats();
+  std::string folder = ExcelFolder();
+  MakeDirectory(folder);
+  bool ok = true;
+  if (formats.xls) {
+    ok &= ExportFile(folder, name.base, ".xls",
+                     [&](const std::string&, ByteSink& sink, std::string* err) { return workbook.Write(sink, err); },
+                     notices);
+  }
+  if (formats.xlsx) {
+    ok &= ExportFile(folder, name.base, ".xlsx",
+                     [&](const std::string& path, ByteSink& sink, std::string* err) {
+                       std::string bytes;
+                       return BuildXlsx(workbook, ScratchName(path), &bytes, err) &&
+                              sink.Write(bytes.data(), bytes.size(), err);
+                     },
+                     notices);
+  }
+  if (formats.csv) {
+    ok &= ExportFile(folder, name.base, ".csv",
+                     [&](const std::string&, ByteSink& sink, std::string* err) { return WriteCsv(workbook, sink, err); },
+                     notices);
+  }
+  return ok;
+}

@@ -1,0 +1,220 @@
+// Every golden file and a set of exported workbooks are opened by readers
+// that share nothing with our writer: xlrd (through /usr/bin/python3) and
+// gnumeric's ssconvert. What they read back is compared with the cells,
+// fonts, alignments and widths that went in.
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "app/clock.h"
+#include "app/platform.h"
+#include "app/settings.h"
+#include "export/report_export.h"
+#include "export/xlsx_writer.h"
+#include "tests/export/export_test_support.h"
+#include "tests/export/golden_workbooks.h"
+
+namespace {
+
+const std::string kScript = std::string(HARROW_SOURCE_DIR) + "/tests/export/read_back.py";
+
+bool Available(const char* check) { return std::system(check) == 0; }
+
+bool HaveXlrd() { return Available("/usr/bin/python3 -c 'import xlrd' >/dev/null 2>&1"); }
+bool HaveSsconvert() { return Available("ssconvert --version >/dev/null 2>&1"); }
+
+std::string ReadBack(const std::string& mode, const std::string& path) {
+  std::string command = "/usr/bin/python3 '" + kScript + "' " + mode + " '" + path + "' 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return "<popen failed>";
+  std::string out;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+  int status = ::pclose(pipe);
+  if (status != 0) out += "<reader exit status " + std::to_string(status) + ">";
+  return out;
+}
+
+std::string Hex(const std::string& bytes) {
+  if (bytes.empty()) return "-";
+  std::string out;
+  char buf[3];
+  for (unsigned char c : bytes) {
+    std::snprintf(buf, sizeof buf, "%02x", c);
+    out += buf;
+  }
+  return out;
+}
+
+/// What a reader must find; a field of "-" in its output is not checked.
+struct Checks {
+  bool fonts = true;      // font flags and name
+  bool alignment = true;
+  bool texts = true;      // text cells (gnumeric drops BIFF2 text cells without XF records)
+  bool emptyTexts = true; // empty texts (.xlsx and .csv have no empty text cells)
+  bool widths = false;    // column widths in 1/256 of a character
+};
+
+/// Compares a reader's listing with the workbook; empty when they agree.
+std::string Compare(const Workbook& wb, const std::string& listing, const Checks& checks) {
+  std::map<std::pair<uint32_t, uint32_t>, std::string> seen;
+  std::map<int, int> widths;
+  std::istringstream in(listing);
+  std::string line;
+  std::ostringstream problems;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string what;
+    fields >> what;
+    if (what == "width") {
+      int column, width;
+      fields >> column >> width;
+      widths[column] = width;
+    } else if (what == "cell") {
+      uint32_t row, column;
+      fields >> row >> column;
+      std::string rest;
+      std::getline(fields, rest);
+      seen[{row, column}] = rest;
+    } else {
+      problems << "reader said: " << line << "\n";
+    }
+  }
+  wb.ForEachCell([&](uint32_t row, uint32_t column, const Cell& cell) {
+    std::string where = "(" + std::to_string(row) + ", " + std::to_string(column) + ")";
+    bool isText = cell.kind == CellKind::Text;
+    if (isText && (!checks.texts || (cell.text.empty() && !checks.emptyTexts))) {
+      seen.erase({row, column});
+      return;
+    }
+    auto it = seen.find({row, column});
+    if (it == seen.end()) {
+      problems << where << " missing\n";
+      return;
+    }
+    std::string rest = it->second;
+    seen.erase(it);
+    std::istringstream fields(rest);
+    std::string kind, value, flags, name, align;
+    fields >> kind >> value >> flags >> name >> align;
+    if (isText) {
+      std::string want = Hex(Cp1252ToUtf8(cell.text.substr(0, 255)));
+      if (kind != "T" || value != want) problems << where << " text: want " << want << ", read " << rest << "\n";
+    } else {
+      double read = 0;
+      bool parsed = kind == "N" && std::from_chars(value.data(), value.data() + value.size(), read).ec == std::errc();
+      if (!parsed || read != cell.number) problems << where << " number: want " << cell.number << ", read " << value << "\n";
+    }
+    if (checks.fonts && flags != "-" && cell.FontIndex() < static_cast<int>(wb.Fonts().size())) {
+      const FontRecord& font = wb.Fonts()[cell.FontIndex()];
+      if (flags != std::to_string(font.flags) || name != Hex(font.name))
+        problems << where << " font: want " << font.flags << " " << Hex(font.name) << ", read " << flags << " " << name << "\n";
+    }
+    if (checks.alignment && align != "-" && align != std::to_string(cell.Alignment()))
+      problems << where << " alignment: want " << cell.Alignment() << ", read " << align << "\n";
+  });
+  for (const auto& [pos, rest] : seen)
+    problems << "(" << pos.first << ", " << pos.second << ") read but never written:" << rest << "\n";
+  if (checks.widths) {
+    std::map<int, int> want;
+    for (const ColumnWidthRecord& w : wb.ColumnWidths()) want[w.column] = w.width;
+    if (want != widths) problems << "column widths differ\n";
+  }
+  return problems.str();
+}
+
+using Builder = void (*)(Workbook&);
+const std::pair<const char*, Builder> kGoldenWorkbooks[] = {
+    {"worked_example.xls", BuildWorkedExample},
+    {"edge_cells.xls", BuildEdgeCells},
+    {"plate_report.xls", BuildPlateReport},
+};
+
+void BuildQuoting(Workbook& wb) {
+  AddReportFonts(wb);
+  wb.AddColumnWidth(0, 60.0f);
+  const char* texts[] = {"a,b", "say \"hi\"", "two\nlines", "  padded  ", "50% %s"};
+  uint32_t row = 0;
+  for (const char* text : texts) {
+    Cell& cell = wb.CellAt(row, 0);
+    cell.SetText(text);
+    cell.SetFontIndex(static_cast<int>(row % 4));
+    cell.SetAlignment(static_cast<int>(row % 4));
+    wb.CellAt(row, 2).SetNumber(-1.5 * row);
+    ++row;
+  }
+}
+
+TEST(IndependentReaders, GoldenFilesReadBackAsBuilt) {
+  if (!HaveXlrd()) GTEST_SKIP() << "python3-xlrd is not installed (/usr/bin/python3 -c 'import xlrd' fails)";
+  if (!HaveSsconvert()) GTEST_SKIP() << "gnumeric's ssconvert is not installed";
+  for (const auto& [file, build] : kGoldenWorkbooks) {
+    Workbook wb;
+    build(wb);
+    std::string path = std::string(HARROW_SOURCE_DIR) + "/tests/export/golden/" + file;
+    Checks xlrd;
+    xlrd.widths = true;
+    EXPECT_EQ(Compare(wb, ReadBack("xlrd", path), xlrd), "") << file << " through xlrd";
+    // Gnumeric reads BIFF2 numbers but drops text cells and ignores the cell
+    // attributes when a file has no XF records, which these files never have.
+    Checks gnumeric;
+    gnumeric.texts = false;
+    gnumeric.fonts = false;
+    gnumeric.alignment = false;
+    std::string listing = ReadBack("gnumeric", path);
+    EXPECT_EQ(Compare(wb, listing, gnumeric), "") << file << " through ssconvert";
+  }
+  // The empty workbook has no cells for either reader.
+  std::string empty = std::string(HARROW_SOURCE_DIR) + "/tests/export/golden/empty_report.xls";
+  EXPECT_EQ(ReadBack("xlrd", empty), "");
+}
+
+TEST(IndependentReaders, ExportedFilesInEveryFormatReadBackAsBuilt) {
+  if (!HaveXlrd()) GTEST_SKIP() << "python3-xlrd is not installed (/usr/bin/python3 -c 'import xlrd' fails)";
+  if (!HaveSsconvert()) GTEST_SKIP() << "gnumeric's ssconvert is not installed";
+  IsolatedSettings env;
+  std::string root = env.dir() / "root";
+  OverrideSetting("DevType", "6120");
+  OverrideSetting("6120_Root", root);
+  OverrideSetting("ExportFormats", "xls,xlsx,csv");
+  ASSERT_TRUE(MakeDirectories(root));
+  std::pair<const char*, Builder> workbooks[] = {
+      {"worked example", BuildWorkedExample},
+      {"edge cells", BuildEdgeCells},
+      {"plate report", BuildPlateReport},
+      {"quoting", BuildQuoting},
+  };
+  std::tm time = MakeLocalTime(2027, 1, 2, 3, 4, 5);
+  for (const auto& [what, build] : workbooks) {
+    Workbook wb;
+    build(wb);
+    RecordingNoticeSink notices;
+    ExportName name = ChooseExportName(time);
+    ASSERT_TRUE(ExportWorkbookFiles(wb, name, notices)) << what;
+    std::string base = ExcelFolder() + "/" + name.base;
+
+    Checks xlrd;
+    xlrd.widths = true;
+    EXPECT_EQ(Compare(wb, ReadBack("xlrd", base + ".xls"), xlrd), "") << what << ".xls through xlrd";
+    Checks xlsx;
+    xlsx.emptyTexts = false;
+    EXPECT_EQ(Compare(wb, ReadBack("gnumeric", base + ".xlsx"), xlsx), "") << what << ".xlsx through ssconvert";
+    Checks csv;
+    csv.fonts = false;
+    csv.alignment = false;
+    csv.emptyTexts = false;
+    // A CSV carries no code page; gnumeric takes it for Latin-1 or UTF-8,
+    // so only workbooks of ASCII texts are compared there.
+    if (std::string(what) != "edge cells") {
+      EXPECT_EQ(Compare(wb, ReadBack("gnumeric", base + ".csv"), csv), "") << what << ".csv through ssconvert";
+    }
+  }
+}
+
+}  // namespace
