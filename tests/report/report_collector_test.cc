@@ -1,0 +1,127 @@
+#include "report/report_collector.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/clock.h"
+#include "app/notice.h"
+#include "app/settings.h"
+#include "report/report_handler.h"
+#include "tests/report/handler_test_util.h"
+#include "tests/test_support.h"
+
+namespace {
+
+class ReportCollectorTest : public testing::Test {
+ protected:
+  void UseModel(const std::string& model) {
+    OverrideSetting("DevType", model);
+    OverrideSetting(model + "_Root", root_);
+    std::filesystem::create_directories(root_);
+  }
+  std::string TextFile(const std::string& base) { return root_ + "/Text/" + base + ".txt"; }
+  std::string ExcelFile(const std::string& base) { return root_ + "/Excel/" + base + ".xls"; }
+
+  IsolatedSettings settings_;
+  std::string root_ = settings_.dir() / "root";
+  FixedClock clock_{MakeLocalTime(2026, 12, 6, 1, 15, 23)};
+  RecordingNoticeSink notices_;
+};
+
+TEST_F(ReportCollectorTest, EndLineExportsTheStoredLinesUnderOneName) {
+  UseModel("6310");
+  ReportCollector c(clock_, notices_);
+  EXPECT_FALSE(c.HasPendingLines());
+  EXPECT_EQ(c.Handler(), nullptr);  // none until the first rebuild
+  c.RebuildHandler();
+  c.FeedLine("X");
+  c.FeedLine("Y");
+  EXPECT_TRUE(c.HasPendingLines());
+  c.FeedLine("Z  ** End of Test **");
+  EXPECT_FALSE(c.HasPendingLines());
+  EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_23")), "X\r\nY\r\n");
+  EXPECT_NE(ReadFileBytes(ExcelFile("26_12_06_01_15_23")), "<missing>");
+  EXPECT_TRUE(c.StoredLines().empty());
+  EXPECT_TRUE(notices_.notices.empty());
+
+  // An end line first thing: an empty text file and the workbook as the
+  // last report left it, under a name of its own.
+  clock_.Set(MakeLocalTime(2026, 12, 6, 1, 15, 24));
+  c.FeedLine("End of Test");
+  EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_24")), "");
+  EXPECT_EQ(ReadFileBytes(ExcelFile("26_12_06_01_15_24")),
+            ReadFileBytes(ExcelFile("26_12_06_01_15_23")).substr(0, 8) + std::string("\x24\0\x04\0\x01\x01\0\x1a", 8) +
+                ReadFileBytes(ExcelFile("26_12_06_01_15_23")).substr(8));
+}
+
+TEST_F(ReportCollectorTest, AFreshHandlerExportsFontsOnly) {
+  UseModel("6350");
+  ReportCollector c(clock_, notices_);
+  c.RebuildHandler();
+  c.FeedLine("Test Ended");
+  std::string xls = ReadFileBytes(ExcelFile("26_12_06_01_15_23"));
+  EXPECT_EQ(xls.size(), 68u);  // BOF, four fonts, EOF
+  EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_23")), "");
+}
+
+TEST_F(ReportCollectorTest, WithoutAModelLinesAreOnlyKeptAsText) {
+  UseModel("7000");
+  ReportCollector c(clock_, notices_);
+  c.RebuildHandler();
+  EXPECT_EQ(c.Handler(), nullptr);
+  c.FeedLine("1) Title");
+  c.FeedLine("End of Test");  // an ordinary line without a handler
+  EXPECT_TRUE(c.HasPendingLines());
+  EXPECT_FALSE(std::filesystem::exists(root_ + "/Text"));
+  EXPECT_TRUE(c.FinishReport());
+  EXPECT_FALSE(c.HasPendingLines());
+  EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_23")), "1) Title\r\nEnd of Test\r\n");
+  EXPECT_FALSE(std::filesystem::exists(ExcelFile("26_12_06_01_15_23")));
+}
+
+TEST_F(ReportCollectorTest, ModelChangeMidReportKeepsEarlierLinesForTheText) {
+  UseModel("6120");
+  ReportCollector c(clock_, notices_);
+  c.RebuildHandler();
+  c.FeedLine("1) Plates");
+  c.FeedLine("before");
+  UseModel("6310");
+  c.RebuildHandler();
+  EXPECT_TRUE(c.HasPendingLines());
+  c.FeedLine("after");
+  Workbook& wb = c.Handler()->GetWorkbook();
+  EXPECT_EQ(Show(wb, 1, 1), "after");
+  EXPECT_EQ(FilledCells(wb), 1);
+  c.FeedLine("End of Test");
+  // The files go below the new model's root.
+  EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_23")), "1) Plates\r\nbefore\r\nafter\r\n");
+  EXPECT_NE(ReadFileBytes(ExcelFile("26_12_06_01_15_23")), "<missing>");
+}
+
+TEST_F(ReportCollectorTest, SameSecondNeverOverwritesAndAFailedTextSaveDropsTheLines) {
+  UseModel("6480");
+  ReportCollector c(clock_, notices_);
+  c.RebuildHandler();
+  c.FeedLine("first");
+  c.FinishReport();
+  c.FeedLine("second");
+  c.FeedLine("End of Test");
+  EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_23")), "first\r\n");
+  EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_23_2")), "second\r\n");
+  EXPECT_EQ(ReadFileBytes(ExcelFile("26_12_06_01_15_23_2")).size(), 68u + 8);  // column 1 width
+
+  // A text folder that cannot be made: the user is told, and the lines of
+  // that report never reach the next report's file.
+  std::filesystem::remove_all(root_ + "/Text");
+  WriteFileBytes(root_ + "/Text", "not a folder");
+  c.FeedLine("lost");
+  c.FeedLine("End of Test");
+  ASSERT_FALSE(notices_.notices.empty());
+  EXPECT_NE(notices_.notices.front().find("Cannot open file for writing: " + root_ + "/Text/"),
+            std::string::npos);
+  EXPECT_TRUE(c.StoredLines().empty());
+  EXPECT_FALSE(c.HasPendingLines());
+}
+
+}  // namespace
