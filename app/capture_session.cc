@@ -6,7 +6,11 @@
 #include "app/settings.h"
 
 CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list)
-    : log_(clock), collector_(clock, notices), receiver_(log_, this, list) {}
+    : notices_(notices),
+      comPort_(kDefaultComPort),
+      log_(clock),
+      collector_(clock, notices),
+      receiver_(log_, this, list) {}
 
 CaptureSession::~CaptureSession() = default;
 
@@ -39,3 +43,70 @@ void CaptureSession::FlushPendingReport() {
 }
 
 void CaptureSession::FeedLine(const std::string& line) { collector_.FeedLine(line); }
+
+uint32_t CaptureSession::PortReader::Read(char* buffer, uint32_t size) {
+  uint32_t count = 0;
+  port_.Read(buffer, size, &count, nullptr, kInfinite);
+  return count;
+}
+
+bool CaptureSession::OpenPort(const std::string& name, std::string* err) {
+  int32_t code = port_.Open(name.c_str(), window_, 0, ++connection_, 0, 0);
+  if (code != 0) {
+    if (err) {
+      *err = "Unable to open COM-port " + name + ": " + SerialErrorText(code);
+      std::string hint = OpenFailureHint(code);
+      if (!hint.empty()) *err += ". " + hint;
+    }
+    return false;
+  }
+  port_.Configure(57600, 8, kNoParity, kOneStopBit);
+  port_.SetHandshake(kHandshakeHardware);
+  port_.SetEventMask(port_.GetEventMask() | kEvCts);
+  port_.Purge();
+  return true;
+}
+
+bool CaptureSession::Connect(std::string* err) {
+  if (port_.IsOpen()) port_.Close();
+  reconnectPending_ = false;
+  comPort_ = ReadComPort();
+  if (!OpenPort(comPort_, err)) return false;
+  reopenName_ = StablePortName(comPort_);
+  return true;
+}
+
+void CaptureSession::ClosePort() {
+  port_.Close();
+  reconnectPending_ = false;
+}
+
+void CaptureSession::OnPortMessage(uint32_t wParam, uint32_t lParam) {
+  if (wParam & kPortLostFlag) {
+    if (lParam == connection_ && port_.IsOpen()) OnPortLost();
+    return;
+  }
+  OnSerialMessage(wParam & 0xFFFF, &portReader_);
+}
+
+void CaptureSession::OnPortLost() {
+  // Whatever the driver still holds is taken first; a line cut short
+  // stays in the receive buffer and is completed after the reconnection.
+  OnSerialMessage(ReceivePath::kRxChar, &portReader_);
+  port_.Close();
+  reconnectPending_ = true;
+  std::string text = "Lost the connection to the port " + comPort_ +
+                     "; reconnecting every second. Lines received so far are kept.";
+  log_.WriteEvent(text);
+  notices_.Notice(text);
+}
+
+bool CaptureSession::TryReconnect() {
+  if (!reconnectPending_) return port_.IsOpen();
+  if (!OpenPort(reopenName_.empty() ? comPort_ : reopenName_, nullptr)) return false;
+  reconnectPending_ = false;
+  std::string text = "Reconnected to the port " + comPort_ + ".";
+  log_.WriteEvent(text);
+  notices_.Notice(text);
+  return true;
+}

@@ -8,6 +8,7 @@
 #include "app/receive_path.h"
 #include "app/traffic_log.h"
 #include "report/report_collector.h"
+#include "serial/serial_listener.h"
 
 /// The capture without its window: traffic log, receive path and report
 /// collector, joined as the main window joins them. The desktop window and
@@ -31,6 +32,34 @@ class CaptureSession : private LineConsumer {
   /// Exports the pending report, if any, exactly once.
   void FlushPendingReport();
 
+  /// Where the port's notifications go; call before Connect. Null posts
+  /// nowhere.
+  void SetMessageWindow(MessageWindow* window) { window_ = window; }
+  /// (Re)opens the port: closes it when open, rereads "ComPort", opens it
+  /// at 57600 baud, 8N1, hardware handshake, with EV_CTS added to the event
+  /// mask, and purges it. False with `err` ("Unable to open COM-port", the
+  /// port and the system's reason, and how to fix it where known) when the
+  /// port cannot be opened; it then stays closed. Never blocks.
+  bool Connect(std::string* err);
+  /// Closes the port (waiting for its listener thread) and gives up any
+  /// reconnection.
+  void ClosePort();
+  /// Handles one notification of the port: `wParam` and `lParam` as the
+  /// listener posts them. A lost port is closed, the user told, the traffic
+  /// log marked, and reconnection starts (see TryReconnect); anything else
+  /// goes to the receive path with the port as the byte source.
+  void OnPortMessage(uint32_t wParam, uint32_t lParam);
+  /// True while a lost port waits to be reopened.
+  bool ReconnectPending() const { return reconnectPending_; }
+  /// Tries once to reopen a lost port under its stable name, without
+  /// waiting; the caller repeats it every second while ReconnectPending().
+  /// When it succeeds the user is told and the traffic log marked. True
+  /// when the port is open afterwards.
+  bool TryReconnect();
+  /// The port name last read from the settings.
+  const std::string& ComPort() const { return comPort_; }
+  CSerialWndAdapter& Port() { return port_; }
+
   /// "USB_Serial.log" in the configured Log folder.
   static std::string TrafficLogPath();
 
@@ -40,8 +69,32 @@ class CaptureSession : private LineConsumer {
 
  private:
   void FeedLine(const std::string& line) override;
+  bool OpenPort(const std::string& name, std::string* err);
+  void OnPortLost();
 
+  // The receive path reads the port through this: non-blocking reads of
+  // at most 100 bytes with no time limit.
+  class PortReader : public ByteSource {
+   public:
+    explicit PortReader(CSerialPort& port) : port_(port) {}
+    uint32_t Read(char* buffer, uint32_t size) override;
+
+   private:
+    CSerialPort& port_;
+  };
+
+  NoticeSink& notices_;
+  MessageWindow* window_ = nullptr;
+  std::string comPort_;
+  std::string reopenName_;  // the port's stable name, for reconnection
+  bool reconnectPending_ = false;
+  // Numbers each opening, passed as the notifications' user value, so that
+  // a "port lost" from a port since reopened is recognised as stale.
+  uint32_t connection_ = 0;
   TrafficLog log_;
   ReportCollector collector_;
   ReceivePath receiver_;
+  // Last, so it is closed (its listener stopped) before the rest goes.
+  CSerialWndAdapter port_;
+  PortReader portReader_{port_};
 };

@@ -75,12 +75,25 @@ void TrafficLog::RotateAndStart() {
   size_ = static_cast<long>(head.size());
 }
 
+void TrafficLog::WriteEvent(std::string_view event) {
+  if (!file_) return;
+  std::string text = TimeStamp(clock_.LocalNow());
+  text += " -- ";
+  for (char c : event) text += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+  text += "\r\n";
+  WriteText(text);
+}
+
 void TrafficLog::WriteLine(std::string_view line) {
   if (!file_) return;
   std::string text = TimeStamp(clock_.LocalNow());
   text += ":\t";
   text.append(line);
   text += "\r\n";
+  WriteText(text);
+}
+
+void TrafficLog::WriteText(const std::string& text) {
   WriteAll(file_, text);
   std::fflush(file_);
   size_ += static_cast<long>(text.size());

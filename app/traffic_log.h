@@ -38,6 +38,11 @@ class TrafficLog : public LineLog {
   /// Writes "time stamp" ":" TAB line CR LF and flushes it to the file
   /// before returning; does nothing while closed.
   void WriteLine(std::string_view line) override;
+  /// Writes "time stamp" " -- " text CR LF and flushes it: something that
+  /// happened to the port (lost, back again). The line has no ":" TAB after
+  /// its time stamp, so it is never taken for a received line. Does
+  /// nothing while closed.
+  void WriteEvent(std::string_view text);
   /// Closes the file.
   void Close();
   bool IsOpen() const { return file_ != nullptr; }
@@ -51,6 +56,7 @@ class TrafficLog : public LineLog {
 
  private:
   void RotateAndStart();
+  void WriteText(const std::string& text);
 
   Clock& clock_;
   FILE* file_ = nullptr;

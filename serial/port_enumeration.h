@@ -1,0 +1,50 @@
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+/// One serial port of the machine.
+struct ComPortInfo {
+  std::string devicePath;    // what opens the device ("/dev/ttyUSB0")
+  std::string portName;      // the name the settings store ("ttyUSB0")
+  std::string friendlyName;  // for display ("USB Serial Port (ttyUSB0)")
+  bool isUsb = false;        // the port belongs to a USB device
+  std::string description;   // the friendly name without the port name
+};
+
+/// The ports in discovery order.
+using ComPortInfoArray = std::vector<ComPortInfo>;
+
+/// The failure of an enumeration: one message text.
+class ComPortEnumerationError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// The system's device registry, as a list of raw port records. One
+/// implementation per platform (port_discovery-udev.cc, -win32.cc).
+class PortDiscovery {
+ public:
+  virtual ~PortDiscovery() = default;
+  /// Appends the ports found; throws ComPortEnumerationError on failure,
+  /// leaving what was appended so far.
+  virtual void Discover(ComPortInfoArray& ports) = 0;
+  /// True when the device at `devicePath` cannot be opened exclusively now.
+  virtual bool IsBusy(const std::string& devicePath) = 0;
+};
+
+/// The discovery of this platform.
+std::unique_ptr<PortDiscovery> MakePortDiscovery();
+
+/// Lists the machine's serial ports into `ports` (emptied first), every
+/// record completed; with `skipBusyPorts`, ports that cannot be opened now
+/// are left out. Throws ComPortEnumerationError on failure.
+void EnumerateComPorts(ComPortInfoArray& ports, bool skipBusyPorts);
+/// The same over a given discovery.
+void EnumerateComPorts(ComPortInfoArray& ports, bool skipBusyPorts, PortDiscovery& discovery);
+
+/// Completes the records in place: drops busy ones (when asked) and fills
+/// empty names from the others, cutting "Name (port)" into its parts.
+void CompleteComPorts(ComPortInfoArray& ports, bool skipBusyPorts, PortDiscovery& discovery);

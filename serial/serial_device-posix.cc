@@ -1,0 +1,516 @@
+// The serial device on POSIX systems: a terminal device driven through
+// termios. A terminal has no overlapped input/output, so an operation that
+// cannot finish at once is left pending with a hook on its completion event
+// (serial_event-posix.h) and finished by whoever waits for that event.
+//
+// Event waits are edge-triggered (epoll with EPOLLET): a wait completes when
+// new bytes arrive, not while unread bytes sit in the driver, as the
+// platform's own character events behave. Otherwise the listener would post
+// notifications without end until the window thread got round to reading.
+
+#include "serial/serial_device.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "serial/serial_event-posix.h"
+
+namespace {
+
+// ENXIO (6) is what the kernel gives for a device that has gone away; its
+// number would read as "invalid handle", so it is reported as ENODEV.
+int32_t DeviceError(int code) { return code == ENXIO ? ENODEV : code; }
+
+std::string DevicePath(const std::string& portName) {
+  if (!portName.empty() && portName[0] == '/') return portName;
+  return "/dev/" + portName;
+}
+
+struct BaudRate {
+  uint32_t bits;
+  speed_t speed;
+};
+
+const BaudRate kBaudRates[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},
+    {150, B150},       {200, B200},       {300, B300},       {600, B600},
+    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+bool SpeedOf(uint32_t bits, speed_t* speed) {
+  for (const BaudRate& b : kBaudRates) {
+    if (b.bits == bits) {
+      *speed = b.speed;
+      return true;
+    }
+  }
+  return false;
+}
+
+uint32_t BitsOf(speed_t speed) {
+  for (const BaudRate& b : kBaudRates) {
+    if (b.speed == speed) return b.bits;
+  }
+  return 0;
+}
+
+bool IsNonBlocking(const ReadTimeouts& t) {
+  return t.interval == 0xFFFFFFFF && t.totalMultiplier == 0 && t.totalConstant == 0;
+}
+
+class PosixSerialDevice;
+
+// One operation that could not finish at once.
+struct PendingOp final : EventHook {
+  enum Kind { kWait, kRead, kWrite };
+
+  PosixSerialDevice* device = nullptr;
+  Kind kind = kWait;
+  bool active = false;
+  SerialEvent* event = nullptr;
+  std::thread::id issuer;
+  uint32_t* word = nullptr;  // kWait
+  char* buffer = nullptr;    // kRead, kWrite
+  uint32_t size = 0;
+  uint32_t* moved = nullptr;
+  int32_t result = 0;
+
+  int HookFd() override;
+  short HookEvents() override;
+  void HookReady(short revents) override;
+};
+
+class PosixSerialDevice final : public SerialDevice {
+ public:
+  PosixSerialDevice() {
+    wait_.device = read_.device = write_.device = this;
+    wait_.kind = PendingOp::kWait;
+    read_.kind = PendingOp::kRead;
+    write_.kind = PendingOp::kWrite;
+  }
+  ~PosixSerialDevice() override { Close(); }
+
+  int32_t Open(const std::string& portName) override;
+  void Close() override;
+  int32_t SetupQueues(uint32_t, uint32_t) override { return 0; }
+  void ApplyDefaultConfig(const std::string& portName) override;
+  int32_t GetSettings(LineSettings* settings) override;
+  int32_t SetSettings(const LineSettings& settings) override;
+  int32_t GetTimeouts(ReadTimeouts* timeouts) override;
+  int32_t SetTimeouts(const ReadTimeouts& timeouts) override;
+  int32_t SetMask(uint32_t mask) override;
+  int32_t StartWait(uint32_t* word, SerialOverlapped* done) override;
+  int32_t StartRead(void* buffer, uint32_t size, uint32_t* moved, SerialOverlapped* done) override;
+  int32_t StartWrite(const void* buffer, uint32_t size, uint32_t* moved,
+                     SerialOverlapped* done) override;
+  int32_t GetResult(SerialOverlapped* done, uint32_t* moved) override;
+  void CancelIo() override;
+  int32_t Purge() override;
+  int32_t ClearErrors(uint32_t* errors) override;
+
+ private:
+  friend struct PendingOp;
+
+  // Under mutex_: moves bytes for a read or write; true when it is over
+  // (done, or failed with op.result set).
+  bool Transfer(PendingOp& op);
+  // Under mutex_: the masked events that arrived since the last look, and
+  // whether the device went away.
+  uint32_t TakeDeviceEvents(bool* lost);
+  int32_t StartTransfer(PendingOp& op, char* buffer, uint32_t size, uint32_t* moved,
+                        SerialOverlapped* done);
+  void Finish(PendingOp& op);
+  void Progress(PendingOp& op, short revents);
+
+  int fd_ = -1;
+  int epoll_ = -1;
+  std::mutex mutex_;
+  uint32_t mask_ = 0;
+  bool lost_ = false;
+  ReadTimeouts timeouts_;
+  // What termios cannot hold, remembered so that it reads back as set.
+  int dtrControl_ = kLineControlEnable;
+  int rtsControl_ = kLineControlEnable;
+  bool outxDsrFlow_ = false;
+  char eventChar_ = 0;
+  serial_icounter_struct counters_{};
+  PendingOp wait_, read_, write_;
+};
+
+int PendingOp::HookFd() { return kind == kWait ? device->epoll_ : device->fd_; }
+
+short PendingOp::HookEvents() { return kind == kWrite ? POLLOUT : POLLIN; }
+
+void PendingOp::HookReady(short revents) { device->Progress(*this, revents); }
+
+int32_t PosixSerialDevice::Open(const std::string& portName) {
+  std::string path = DevicePath(portName);
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return DeviceError(errno);
+  int32_t err = 0;
+  if (!::isatty(fd)) {
+    err = ENOTTY;
+  } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // Another program has the port: the platform's sharing violation.
+    err = errno == EWOULDBLOCK ? EBUSY : errno;
+  }
+  if (!err) {
+    // Keeps out programs that do not take the lock; fails harmlessly where
+    // the driver does not know it.
+    ::ioctl(fd, TIOCEXCL);
+    epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
+    epoll_event ev{};
+    ev.events = EPOLLIN | EPOLLET | EPOLLRDHUP;
+    if (epoll_ < 0 || ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev) != 0) err = errno;
+  }
+  if (err) {
+    if (epoll_ >= 0) ::close(epoll_);
+    epoll_ = -1;
+    ::close(fd);
+    return err;
+  }
+  fd_ = fd;
+  lost_ = false;
+  mask_ = 0;
+  timeouts_ = ReadTimeouts{};
+  // Pseudo-terminals keep no counters; they stay zero there.
+  counters_ = serial_icounter_struct{};
+  ::ioctl(fd_, TIOCGICOUNT, &counters_);
+  return 0;
+}
+
+void PosixSerialDevice::Close() {
+  if (fd_ < 0) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (PendingOp* op : {&wait_, &read_, &write_}) {
+      if (op->active) SetEventHook(op->event, nullptr);
+      op->active = false;
+    }
+  }
+  ::close(epoll_);
+  ::close(fd_);
+  epoll_ = fd_ = -1;
+}
+
+void PosixSerialDevice::ApplyDefaultConfig(const std::string&) {
+  // A terminal starts in the line discipline's cooked mode, which would
+  // turn the reader's CR into LF and echo bytes back to it: raw mode, no
+  // modem control, receiver on.
+  termios t{};
+  if (::tcgetattr(fd_, &t) != 0) return;
+  ::cfmakeraw(&t);
+  t.c_cflag |= CLOCAL | CREAD;
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+  ::tcsetattr(fd_, TCSANOW, &t);
+}
+
+int32_t PosixSerialDevice::GetSettings(LineSettings* s) {
+  termios t{};
+  if (::tcgetattr(fd_, &t) != 0) return DeviceError(errno);
+  s->baudRate = BitsOf(::cfgetospeed(&t));
+  switch (t.c_cflag & CSIZE) {
+    case CS5: s->byteSize = 5; break;
+    case CS6: s->byteSize = 6; break;
+    case CS7: s->byteSize = 7; break;
+    default: s->byteSize = 8; break;
+  }
+  if (!(t.c_cflag & PARENB)) {
+    s->parity = kNoParity;
+  } else if (t.c_cflag & CMSPAR) {
+    s->parity = (t.c_cflag & PARODD) ? kMarkParity : kSpaceParity;
+  } else {
+    s->parity = (t.c_cflag & PARODD) ? kOddParity : kEvenParity;
+  }
+  s->parityCheck = (t.c_iflag & INPCK) != 0;
+  s->stopBits = (t.c_cflag & CSTOPB) ? kTwoStopBits : kOneStopBit;
+  bool rtscts = (t.c_cflag & CRTSCTS) != 0;
+  s->outxCtsFlow = rtscts;
+  s->rtsControl = rtscts ? kLineControlHandshake : rtsControl_;
+  s->dtrControl = dtrControl_;
+  s->outxDsrFlow = outxDsrFlow_;
+  s->outX = (t.c_iflag & IXON) != 0;
+  s->inX = (t.c_iflag & IXOFF) != 0;
+  s->eventChar = eventChar_;
+  return 0;
+}
+
+int32_t PosixSerialDevice::SetSettings(const LineSettings& s) {
+  termios t{};
+  if (::tcgetattr(fd_, &t) != 0) return DeviceError(errno);
+  speed_t speed;
+  if (!SpeedOf(s.baudRate, &speed)) return EINVAL;
+  ::cfsetispeed(&t, speed);
+  ::cfsetospeed(&t, speed);
+  t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+  t.c_cflag |= (s.byteSize >= 5 && s.byteSize <= 8) ? kSizes[s.byteSize - 5] : CS8;
+  switch (s.parity) {
+    case kNoParity: break;
+    case kOddParity: t.c_cflag |= PARENB | PARODD; break;
+    case kEvenParity: t.c_cflag |= PARENB; break;
+    case kMarkParity: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case kSpaceParity: t.c_cflag |= PARENB | CMSPAR; break;
+    default: return EINVAL;
+  }
+  // termios knows one and two stop bits; 1.5 is what two becomes on a
+  // five-bit line, so it is asked for as two.
+  if (s.stopBits != kOneStopBit) t.c_cflag |= CSTOPB;
+  if (s.parityCheck) {
+    t.c_iflag |= INPCK;
+  } else {
+    t.c_iflag &= ~INPCK;
+  }
+  // RTS/CTS is one termios flag for both directions.
+  if (s.outxCtsFlow || s.rtsControl == kLineControlHandshake) t.c_cflag |= CRTSCTS;
+  t.c_iflag &= ~(IXON | IXOFF);
+  if (s.outX) t.c_iflag |= IXON;
+  if (s.inX) t.c_iflag |= IXOFF;
+  if (::tcsetattr(fd_, TCSANOW, &t) != 0) return DeviceError(errno);
+  // DTR/DSR handshake has no termios counterpart: the driver raises DTR at
+  // open and leaves it up, and DSR is never watched. The setting is kept so
+  // that it reads back as it was given.
+  dtrControl_ = s.dtrControl;
+  outxDsrFlow_ = s.outxDsrFlow;
+  if (s.rtsControl != kLineControlHandshake) rtsControl_ = s.rtsControl;
+  eventChar_ = s.eventChar;
+  return 0;
+}
+
+int32_t PosixSerialDevice::GetTimeouts(ReadTimeouts* timeouts) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  *timeouts = timeouts_;
+  return 0;
+}
+
+int32_t PosixSerialDevice::SetTimeouts(const ReadTimeouts& timeouts) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  timeouts_ = timeouts;
+  return 0;
+}
+
+int32_t PosixSerialDevice::SetMask(uint32_t mask) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  mask_ = mask;
+  if (wait_.active) {
+    std::atomic_ref<uint32_t>(*wait_.word).store(0);
+    Finish(wait_);
+  }
+  return 0;
+}
+
+void PosixSerialDevice::Finish(PendingOp& op) {
+  op.active = false;
+  SetEventHook(op.event, nullptr);
+  op.event->Set();
+}
+
+uint32_t PosixSerialDevice::TakeDeviceEvents(bool* lost) {
+  epoll_event ev{};
+  uint32_t events = 0;
+  *lost = false;
+  if (::epoll_wait(epoll_, &ev, 1, 0) == 1) {
+    if (ev.events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP)) *lost = true;
+    if (ev.events & EPOLLIN) events |= kEvRxChar;
+  }
+  return events & mask_;
+}
+
+int32_t PosixSerialDevice::StartWait(uint32_t* word, SerialOverlapped* done) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (lost_) return EIO;
+  done->event->Reset();
+  bool lost;
+  uint32_t events = TakeDeviceEvents(&lost);
+  if (lost) {
+    lost_ = true;
+    return EIO;
+  }
+  if (events) {
+    std::atomic_ref<uint32_t>(*word).store(events);
+    done->event->Set();
+    return 0;
+  }
+  wait_.active = true;
+  wait_.event = done->event;
+  wait_.issuer = std::this_thread::get_id();
+  wait_.word = word;
+  SetEventHook(done->event, &wait_);
+  return kErrorIoPending;
+}
+
+void PosixSerialDevice::Progress(PendingOp& op, short revents) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!op.active) return;
+  if (op.kind == PendingOp::kWait) {
+    bool lost;
+    uint32_t events = TakeDeviceEvents(&lost);
+    if (lost) lost_ = true;
+    if (events || lost) {
+      std::atomic_ref<uint32_t>(*op.word).store(events);
+      Finish(op);
+    }
+    return;
+  }
+  if (revents & POLLNVAL) {
+    op.result = EBADF;
+    Finish(op);
+    return;
+  }
+  if (Transfer(op)) Finish(op);
+}
+
+bool PosixSerialDevice::Transfer(PendingOp& op) {
+  while (*op.moved < op.size) {
+    ssize_t n = op.kind == PendingOp::kRead
+                    ? ::read(fd_, op.buffer + *op.moved, op.size - *op.moved)
+                    : ::write(fd_, op.buffer + *op.moved, op.size - *op.moved);
+    if (n > 0) {
+      *op.moved += static_cast<uint32_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) return op.kind == PendingOp::kRead && IsNonBlocking(timeouts_);
+    // A read of 0 bytes: the terminal was hung up.
+    op.result = n == 0 ? EIO : DeviceError(errno);
+    return true;
+  }
+  return true;
+}
+
+int32_t PosixSerialDevice::StartTransfer(PendingOp& op, char* buffer, uint32_t size,
+                                         uint32_t* moved, SerialOverlapped* done) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (op.active) return EBUSY;
+  done->event->Reset();
+  op.event = done->event;
+  op.buffer = buffer;
+  op.size = size;
+  op.moved = moved;
+  op.result = 0;
+  op.issuer = std::this_thread::get_id();
+  if (Transfer(op)) {
+    if (op.result) return op.result;
+    done->event->Set();
+    return 0;
+  }
+  op.active = true;
+  SetEventHook(done->event, &op);
+  return kErrorIoPending;
+}
+
+int32_t PosixSerialDevice::StartRead(void* buffer, uint32_t size, uint32_t* moved,
+                                     SerialOverlapped* done) {
+  return StartTransfer(read_, static_cast<char*>(buffer), size, moved, done);
+}
+
+int32_t PosixSerialDevice::StartWrite(const void* buffer, uint32_t size, uint32_t* moved,
+                                      SerialOverlapped* done) {
+  // The buffer is only read from for a write.
+  return StartTransfer(write_, static_cast<char*>(const_cast<void*>(buffer)), size, moved, done);
+}
+
+int32_t PosixSerialDevice::GetResult(SerialOverlapped* done, uint32_t* moved) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (PendingOp* op : {&read_, &write_}) {
+    if (op->event == done->event && !op->active) {
+      *moved = *op->moved;
+      return op->result;
+    }
+  }
+  return EINVAL;
+}
+
+void PosixSerialDevice::CancelIo() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (PendingOp* op : {&wait_, &read_, &write_}) {
+    if (op->active && op->issuer == std::this_thread::get_id()) {
+      op->active = false;
+      SetEventHook(op->event, nullptr);
+    }
+  }
+}
+
+int32_t PosixSerialDevice::Purge() {
+  if (::tcflush(fd_, TCIOFLUSH) != 0) return DeviceError(errno);
+  return 0;
+}
+
+int32_t PosixSerialDevice::ClearErrors(uint32_t* errors) {
+  *errors = 0;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (lost_) return EIO;
+  serial_icounter_struct now{};
+  if (::ioctl(fd_, TIOCGICOUNT, &now) != 0) {
+    // Pseudo-terminals and some adapters keep no line counters.
+    if (errno == ENOTTY || errno == EINVAL) return 0;
+    return DeviceError(errno);
+  }
+  if (now.buf_overrun != counters_.buf_overrun) *errors |= kCeRxOver;
+  if (now.overrun != counters_.overrun) *errors |= kCeOverrun;
+  if (now.parity != counters_.parity) *errors |= kCeRxParity;
+  if (now.frame != counters_.frame) *errors |= kCeFrame;
+  if (now.brk != counters_.brk) *errors |= kCeBreak;
+  counters_ = now;
+  return 0;
+}
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> MakeSerialDevice() { return std::make_unique<PosixSerialDevice>(); }
+
+std::string DeviceErrorText(int32_t code) { return std::strerror(code); }
+
+bool CanOpenExclusively(const std::string& devicePath) {
+  int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);
+  return free;
+}
+
+std::string StablePortName(const std::string& portName) {
+  static const char kById[] = "/dev/serial/by-id/";
+  std::string path = DevicePath(portName);
+  if (path.rfind(kById, 0) == 0) return path;
+  char target[PATH_MAX];
+  if (!::realpath(path.c_str(), target)) return portName;
+  DIR* dir = ::opendir(kById);
+  if (!dir) return portName;
+  std::string found = portName;
+  while (dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    std::string link = std::string(kById) + entry->d_name;
+    char resolved[PATH_MAX];
+    if (::realpath(link.c_str(), resolved) && std::strcmp(resolved, target) == 0) {
+      found = link;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
+std::string OpenFailureHint(int32_t code) {
+  if (code != EACCES) return "";
+  return "Serial ports belong to the group dialout: add your user to it with "
+         "\"sudo usermod -aG dialout $USER\", then log out and in again.";
+}

@@ -1,0 +1,102 @@
+#include "serial/serial_event.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <mutex>
+#include <vector>
+
+#include "serial/serial_event-posix.h"
+
+// The event is an eventfd: readable while signalled. Set adds to its
+// counter, Reset reads the counter back to zero.
+struct SerialEvent::Impl {
+  int fd = -1;
+  std::mutex mutex;
+  EventHook* hook = nullptr;
+};
+
+SerialEvent::SerialEvent(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+SerialEvent::~SerialEvent() {
+  if (impl_ && impl_->fd >= 0) ::close(impl_->fd);
+}
+
+std::unique_ptr<SerialEvent> SerialEvent::Create(int32_t* err) {
+  auto impl = std::make_unique<Impl>();
+  impl->fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (impl->fd < 0) {
+    if (err) *err = errno;
+    return nullptr;
+  }
+  if (err) *err = 0;
+  return std::unique_ptr<SerialEvent>(new SerialEvent(std::move(impl)));
+}
+
+void SerialEvent::Set() {
+  uint64_t one = 1;
+  // Only fails when the counter is near overflow: it is signalled anyway.
+  ssize_t n = ::write(impl_->fd, &one, sizeof one);
+  (void)n;
+}
+
+void SerialEvent::Reset() {
+  uint64_t value;
+  ssize_t n = ::read(impl_->fd, &value, sizeof value);
+  (void)n;
+}
+
+bool SerialEvent::IsSet() {
+  pollfd p{impl_->fd, POLLIN, 0};
+  return ::poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+}
+
+void SetEventHook(SerialEvent* event, EventHook* hook) {
+  std::lock_guard<std::mutex> lock(event->impl()->mutex);
+  event->impl()->hook = hook;
+}
+
+int WaitForEvents(SerialEvent* const* events, int count, uint32_t timeoutMs) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::vector<pollfd> fds;
+  std::vector<EventHook*> hooks;
+  for (;;) {
+    fds.clear();
+    hooks.clear();
+    for (int i = 0; i < count; ++i) fds.push_back({events[i]->impl()->fd, POLLIN, 0});
+    for (int i = 0; i < count; ++i) {
+      EventHook* hook;
+      {
+        std::lock_guard<std::mutex> lock(events[i]->impl()->mutex);
+        hook = events[i]->impl()->hook;
+      }
+      if (!hook) continue;
+      hooks.push_back(hook);
+      fds.push_back({hook->HookFd(), hook->HookEvents(), 0});
+    }
+    int wait = -1;
+    if (timeoutMs != kInfinite) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+    }
+    int n = ::poll(fds.data(), fds.size(), wait);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return kWaitFailed;
+    }
+    for (int i = 0; i < count; ++i) {
+      if (fds[i].revents & POLLIN) return i;
+    }
+    if (n == 0) return kWaitTimedOut;
+    // Let the hooks finish their operations; a finished one signals its
+    // event, which the next round of poll sees at once.
+    for (size_t h = 0; h < hooks.size(); ++h) {
+      short revents = fds[count + h].revents;
+      if (revents) hooks[h]->HookReady(revents);
+    }
+  }
+}

@@ -1,0 +1,154 @@
+// CaptureSession with a real port: connecting, notifications, a pulled
+// adapter and its reconnection.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include <gtest/gtest.h>
+
+#include "app/capture_session.h"
+#include "app/settings.h"
+#include "tests/serial/pty_pair.h"
+#include "tests/test_support.h"
+
+namespace {
+
+struct Posted {
+  uint32_t message, wParam, lParam;
+};
+
+// The window's queue: the listener posts, the test thread handles.
+class TestQueue : public MessageSink, public MessageWindow {
+ public:
+  void PostMessage(uint32_t message, uint32_t wParam, uint32_t lParam) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back({message, wParam, lParam});
+    changed_.notify_all();
+  }
+  MessageSink* GetMessageSink() override { return this; }
+
+  /// Handles messages until `done` holds or 5 seconds pass.
+  template <typename Done>
+  bool PumpUntil(CaptureSession& session, Done done) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done()) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (!changed_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) return false;
+      Posted m = queue_.front();
+      queue_.pop_front();
+      lock.unlock();
+      if (m.message == DefaultComMessage()) session.OnPortMessage(m.wParam, m.lParam);
+    }
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Posted> queue_;
+};
+
+class RecordingList : public LineList {
+ public:
+  void AddLine(const std::string& line) override { lines.push_back(line); }
+  std::vector<std::string> lines;
+};
+
+struct SessionFixture {
+  IsolatedSettings env;
+  FixedClock clock{MakeLocalTime(2024, 3, 5, 11, 5, 40)};
+  RecordingNoticeSink notices;
+  RecordingList list;
+  TestQueue queue;
+  CaptureSession session{clock, notices, list};
+
+  SessionFixture() { session.SetMessageWindow(&queue); }
+  std::string Log() { return ReadFileBytes(CaptureSession::TrafficLogPath()); }
+};
+
+TEST(CaptureSessionPort, ConnectFailureSaysWhyAndLeavesThePortClosed) {
+  SessionFixture f;
+  ASSERT_TRUE(WriteSetting("ComPort", "ttyNoSuchPort"));
+  std::string err;
+  EXPECT_FALSE(f.session.Connect(&err));
+  EXPECT_EQ(err.rfind("Unable to open COM-port", 0), 0u) << err;
+  EXPECT_NE(err.find("ttyNoSuchPort"), std::string::npos);
+  EXPECT_NE(err.find("No such file or directory"), std::string::npos);
+  EXPECT_FALSE(f.session.Port().IsOpen());
+  EXPECT_EQ(f.session.ComPort(), "ttyNoSuchPort");
+}
+
+TEST(CaptureSessionPort, ConnectConfiguresTheLineAndLinesArrive) {
+  SessionFixture f;
+  PtyPair pty;
+  ASSERT_TRUE(WriteSetting("ComPort", pty.name()));
+  std::string err;
+  ASSERT_TRUE(f.session.Connect(&err)) << err;
+  f.session.ApplySettings();
+  CSerialWndAdapter& port = f.session.Port();
+  EXPECT_EQ(port.GetBaudRate(), 57600);
+  EXPECT_EQ(port.GetByteSize(), 8);
+  EXPECT_EQ(port.GetParity(), kNoParity);
+  EXPECT_EQ(port.GetStopBits(), kOneStopBit);
+  EXPECT_EQ(port.GetHandshake(), kHandshakeHardware);
+  EXPECT_EQ(port.GetEventMask(), 0x00C9u);
+
+  ASSERT_TRUE(pty.Send("A\r\nB\r"));
+  ASSERT_TRUE(f.queue.PumpUntil(f.session, [&] { return f.list.lines.size() >= 2; }));
+  EXPECT_EQ(f.list.lines, (std::vector<std::string>{"A", "B"}));
+  EXPECT_NE(f.Log().find(":\tB\r\n"), std::string::npos);
+
+  // (Re)Connect while connected opens the port again.
+  ASSERT_TRUE(f.session.Connect(&err)) << err;
+  EXPECT_TRUE(port.IsListening());
+  f.session.ClosePort();
+  EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(CaptureSessionPort, PulledAdapterIsReportedAndReopenedKeepingThePartialLine) {
+  SessionFixture f;
+  std::string link = f.env.dir() / "reader";
+  auto first = std::make_unique<PtyPair>();
+  ASSERT_EQ(::symlink(first->path().c_str(), link.c_str()), 0);
+  ASSERT_TRUE(WriteSetting("ComPort", link));
+  std::string err;
+  ASSERT_TRUE(f.session.Connect(&err)) << err;
+  f.session.ApplySettings();
+
+  ASSERT_TRUE(first->Send("one\r\ntw"));
+  ASSERT_TRUE(f.queue.PumpUntil(f.session, [&] { return f.session.Receiver().PendingBytes() == 3; }));
+  first->Unplug();
+  ::unlink(link.c_str());
+  ASSERT_TRUE(f.queue.PumpUntil(f.session, [&] { return f.session.ReconnectPending(); }));
+  EXPECT_FALSE(f.session.Port().IsOpen());
+  ASSERT_EQ(f.notices.notices.size(), 1u);
+  EXPECT_NE(f.notices.notices[0].find("Lost the connection"), std::string::npos);
+  EXPECT_NE(f.Log().find(" -- Lost the connection to the port " + link), std::string::npos);
+
+  EXPECT_FALSE(f.session.TryReconnect());
+  EXPECT_TRUE(f.session.ReconnectPending());
+  EXPECT_EQ(f.notices.notices.size(), 1u);  // failed attempts stay quiet
+
+  PtyPair second;
+  ASSERT_EQ(::symlink(second.path().c_str(), link.c_str()), 0);
+  EXPECT_TRUE(f.session.TryReconnect());
+  EXPECT_FALSE(f.session.ReconnectPending());
+  ASSERT_EQ(f.notices.notices.size(), 2u);
+  EXPECT_NE(f.notices.notices[1].find("Reconnected"), std::string::npos);
+  EXPECT_NE(f.Log().find(" -- Reconnected to the port"), std::string::npos);
+
+  // A "port lost" from the old connection, still queued, is stale.
+  f.session.OnPortMessage(kPortLostFlag, 1);
+  EXPECT_TRUE(f.session.Port().IsOpen());
+
+  ASSERT_TRUE(second.Send("o\r"));
+  ASSERT_TRUE(f.queue.PumpUntil(f.session, [&] { return f.list.lines.size() >= 2; }));
+  EXPECT_EQ(f.list.lines, (std::vector<std::string>{"one", "two"}));
+  f.session.ClosePort();
+}
+
+}  // namespace

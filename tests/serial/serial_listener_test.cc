@@ -1,0 +1,182 @@
+// The listener thread and its notifications, on real pseudo-terminals.
+
+#include "serial/serial_listener.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/serial/pty_pair.h"
+
+namespace {
+
+struct Posted {
+  uint32_t message, wParam, lParam;
+};
+
+class RecordingSink : public MessageSink, public MessageWindow {
+ public:
+  void PostMessage(uint32_t message, uint32_t wParam, uint32_t lParam) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    posted_.push_back({message, wParam, lParam});
+    changed_.notify_all();
+  }
+  MessageSink* GetMessageSink() override { return this; }
+
+  /// Waits until at least `count` messages came; all of them.
+  std::vector<Posted> WaitFor(size_t count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(5), [&] { return posted_.size() >= count; });
+    return posted_;
+  }
+  size_t Count() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return posted_.size();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Posted> posted_;
+};
+
+TEST(SerialListener, MessageIdsAreRegisteredOncePerName) {
+  EXPECT_EQ(RegisterMessage("CSerialWnd_DefaultComMsg"), DefaultComMessage());
+  EXPECT_EQ(RegisterMessage("Other"), RegisterMessage("Other"));
+  EXPECT_NE(RegisterMessage("Other"), DefaultComMessage());
+  EXPECT_GE(DefaultComMessage(), 0xC000u);
+  // Both halves are cut to 16 bits.
+  EXPECT_EQ(PackSerialEvents(0x0001, 0x0008), 0x00080001u);
+  EXPECT_EQ(PackSerialEvents(0x12345, 0xABCDE), 0xBCDE2345u);
+}
+
+TEST(SerialListener, ArrivingBytesPostTheMessageWithTheUserValue) {
+  PtyPair pty;
+  RecordingSink sink;
+  CSerialWnd port;
+  ASSERT_EQ(port.Open(pty.name().c_str(), &sink, 0, 77), 0);
+  ASSERT_TRUE(pty.Send("a"));
+  std::vector<Posted> got = sink.WaitFor(1);
+  ASSERT_GE(got.size(), 1u);
+  EXPECT_EQ(got[0].message, DefaultComMessage());
+  EXPECT_EQ(got[0].wParam & 0xFFFF, kEvRxChar);
+  EXPECT_EQ(got[0].lParam, 77u);
+  port.Close();
+
+  RecordingSink other;
+  CSerialWndAdapter adapter;
+  ASSERT_EQ(adapter.Open(pty.name().c_str(), static_cast<MessageWindow*>(&other), 0x4321, 5), 0);
+  ASSERT_TRUE(pty.Send("b"));
+  got = other.WaitFor(1);
+  ASSERT_GE(got.size(), 1u);
+  EXPECT_EQ(got[0].message, 0x4321u);
+  EXPECT_EQ(got[0].lParam, 5u);
+}
+
+TEST(SerialListener, UnreadBytesDoNotRepeatTheNotification) {
+  PtyPair pty;
+  RecordingSink sink;
+  CSerialWnd port;
+  ASSERT_EQ(port.Open(pty.name().c_str(), &sink), 0);
+  ASSERT_TRUE(pty.Send("unread"));
+  sink.WaitFor(1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(sink.Count(), 1u);
+}
+
+TEST(SerialListener, StartThreadTwiceRunsOneThread) {
+  PtyPair pty;
+  RecordingSink sink;
+  CSerialWnd port;
+  int before = ThreadCount();
+  ASSERT_EQ(port.Open(pty.name().c_str(), &sink), 0);
+  EXPECT_EQ(port.StartThread(), 0);
+  EXPECT_EQ(port.StartThread(), 0);
+  EXPECT_EQ(ThreadCount(), before + 1);
+  port.Close();
+  EXPECT_EQ(ThreadCount(), before);
+  EXPECT_FALSE(port.IsListening());
+}
+
+TEST(SerialListener, NoNotificationAfterCloseReturnsWhileBytesKeepArriving) {
+  PtyPair pty;
+  RecordingSink sink;
+  CSerialWnd port;
+  ASSERT_EQ(port.Open(pty.name().c_str(), &sink), 0);
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    while (!stop) {
+      pty.Send("0123456789\r");
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  // The owner drains as the window would, so the pty never fills up.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+  while (std::chrono::steady_clock::now() < deadline) {
+    char buf[100];
+    port.Read(buf, sizeof buf);
+  }
+  EXPECT_GT(sink.Count(), 0u);
+  EXPECT_EQ(port.Close(), 0);
+  size_t atClose = sink.Count();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(sink.Count(), atClose);
+  stop = true;
+  reader.join();
+}
+
+TEST(SerialListener, DestroyingWithoutCloseStopsTheThreadAndFreesThePort) {
+  PtyPair pty;
+  RecordingSink sink;
+  int before = ThreadCount();
+  {
+    CSerialWndAdapter port;
+    ASSERT_EQ(port.Open(pty.name().c_str(), static_cast<MessageWindow*>(&sink)), 0);
+    EXPECT_EQ(ThreadCount(), before + 1);
+  }
+  EXPECT_EQ(ThreadCount(), before);
+  CSerialPort again;
+  EXPECT_EQ(again.Open(pty.name().c_str()), 0);
+}
+
+TEST(SerialListener, NullWindowOpensAndPostsNowhere) {
+  PtyPair pty;
+  CSerialWndAdapter port;
+  ASSERT_EQ(port.Open(pty.name().c_str(), static_cast<MessageWindow*>(nullptr)), 0);
+  EXPECT_TRUE(port.IsListening());
+  ASSERT_TRUE(pty.Send("nobody listens"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(port.Close(), 0);
+}
+
+TEST(SerialListener, ThreeArgumentOpenStartsNoThread) {
+  PtyPair pty;
+  CSerialWnd port;
+  ASSERT_EQ(port.Open(pty.name().c_str(), 0u, 0u), 0);
+  EXPECT_FALSE(port.IsListening());
+  EXPECT_EQ(port.Open(pty.name().c_str(), 0u, 0u), kErrorAlreadyInitialized);
+}
+
+TEST(SerialListener, PulledDevicePostsPortLostOnceAndEndsTheThread) {
+  auto pty = std::make_unique<PtyPair>();
+  RecordingSink sink;
+  CSerialWnd port;
+  ASSERT_EQ(port.Open(pty->name().c_str(), &sink, 0, 9), 0);
+  pty->Unplug();
+  std::vector<Posted> got = sink.WaitFor(1);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].wParam, kPortLostFlag);
+  EXPECT_EQ(got[0].wParam & 0x0001, 0u);
+  EXPECT_EQ(got[0].lParam, 9u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(sink.Count(), 1u);
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_EQ(port.Close(), 0);
+}
+
+}  // namespace
