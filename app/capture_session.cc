@@ -42,6 +42,18 @@ void CaptureSession::FlushPendingReport() {
   if (collector_.HasPendingLines()) collector_.FinishReport();
 }
 
+bool CaptureSession::ApplyConfirmedSettings(std::string* err) {
+  ApplySettings();
+  if (ReadComPort() == comPort_) return true;
+  return Connect(err);
+}
+
+void CaptureSession::Shutdown() {
+  FlushPendingReport();
+  ClosePort();
+  WriteGlimmerComPort(comPort_);
+}
+
 void CaptureSession::FeedLine(const std::string& line) { collector_.FeedLine(line); }
 
 uint32_t CaptureSession::PortReader::Read(char* buffer, uint32_t size) {

@@ -31,6 +31,13 @@ class CaptureSession : private LineConsumer {
   void FeedBytes(const char* data, size_t size);
   /// Exports the pending report, if any, exactly once.
   void FlushPendingReport();
+  /// After a confirmed settings dialog: ApplySettings, then reconnects when
+  /// the stored port name differs from ComPort() (letter case counts).
+  /// False with `err` when that reconnection fails.
+  bool ApplyConfirmedSettings(std::string* err);
+  /// The window is going: exports a pending report, closes the port and
+  /// writes its name to "Glimmer.ini".
+  void Shutdown();
 
   /// Where the port's notifications go; call before Connect. Null posts
   /// nowhere.

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+/// A pseudo-terminal: the test writes to the master side, the capture opens
+/// the slave side by its path.
+class Pty {
+ public:
+  Pty();
+  ~Pty();
+  const std::string& path() const { return path_; }
+  /// Writes all of `bytes` to the master side.
+  void Send(const std::string& bytes);
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  std::string path_;
+};
+
+/// Calls `act` from the event loop as soon as a modal widget of type T is
+/// active (a dialog run with exec); gives up after `timeoutMs`.
+template <class T>
+void WhenModal(std::function<void(T*)> act, int timeoutMs = 5000) {
+  auto* timer = new QTimer;
+  int* left = new int(timeoutMs / 10);
+  QObject::connect(timer, &QTimer::timeout, [timer, act, left] {
+    if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
+      timer->stop();
+      timer->deleteLater();
+      delete left;
+      act(w);
+    } else if (--*left <= 0) {
+      timer->stop();
+      timer->deleteLater();
+      delete left;
+    }
+  });
+  timer->start(10);
+}
+
+/// The child of `parent` whose object name is the control id `id`.
+template <class T>
+T* Control(QWidget* parent, const char* id) {
+  return parent->findChild<T*>(QString::fromLatin1(id));
+}
+
+/// Names of the regular files in a folder, sorted.
+std::vector<std::string> FilesIn(const std::string& folder);
