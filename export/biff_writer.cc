@@ -1,25 +1,20 @@
 #include "export/biff_writer.h"
 
+#include <algorithm>
 #include <cstring>
-
-void BiffWriter::PutDouble(double value) {
-  uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  for (int i = 0; i < 8; ++i) PutByte(static_cast<int>(bits >> (8 * i)));
-}
 
 void BiffWriter::PutBytes(std::string_view bytes) {
   while (!bytes.empty()) {
-    if (used_ == sizeof buffer_) Spill();
-    size_t n = std::min(bytes.size(), sizeof buffer_ - used_);
-    std::memcpy(buffer_ + used_, bytes.data(), n);
+    if (used_ == kBufferSize) Spill();
+    size_t n = std::min(bytes.size(), kBufferSize - used_);
+    std::memcpy(buffer_.data() + used_, bytes.data(), n);
     used_ += n;
     bytes.remove_prefix(n);
   }
 }
 
 void BiffWriter::Spill() {
-  if (!failed_ && used_ > 0 && !sink_.Write(buffer_, used_, &error_)) failed_ = true;
+  if (!failed_ && used_ > 0 && !sink_.Write(buffer_.data(), used_, &error_)) failed_ = true;
   used_ = 0;
 }
 
@@ -27,14 +22,6 @@ bool BiffWriter::Finish(std::string* err) {
   Spill();
   if (failed_ && err) *err = error_;
   return !failed_;
-}
-
-void CellAttributes::Write(BiffWriter& writer) const {
-  writer.PutWord(row);
-  writer.PutWord(column);
-  writer.PutByte(attr0);
-  writer.PutByte(attr1);
-  writer.PutByte(attr2);
 }
 
 void BofRecord::Write(BiffWriter& writer) const {
@@ -63,18 +50,4 @@ void FontRecord::Write(BiffWriter& writer) const {
   writer.PutWord(flags);
   writer.PutByte(n);
   writer.PutBytes(name);
-}
-
-void NumberRecord::Write(BiffWriter& writer) const {
-  writer.PutRecordHeader(kBiffNumber, 15);
-  cell.Write(writer);
-  writer.PutDouble(value);
-}
-
-void LabelRecord::Write(BiffWriter& writer) const {
-  int n = static_cast<int>(text.size());
-  writer.PutRecordHeader(kBiffLabel, n + 8);
-  cell.Write(writer);
-  writer.PutByte(n);
-  writer.PutBytes(text);
 }

@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "export/byte_sink.h"
 
@@ -34,13 +36,13 @@ constexpr size_t kBiffMaxText = 255;
 /// everything after it is dropped, so Finish() reports it.
 class BiffWriter {
  public:
-  explicit BiffWriter(ByteSink& sink) : sink_(sink) {}
+  explicit BiffWriter(ByteSink& sink) : sink_(sink), buffer_(kBufferSize) {}
   BiffWriter(const BiffWriter&) = delete;
   BiffWriter& operator=(const BiffWriter&) = delete;
 
   /// The low 8 bits of `value`.
   void PutByte(int value) {
-    if (used_ == sizeof buffer_) Spill();
+    if (used_ == kBufferSize) Spill();
     buffer_[used_++] = static_cast<unsigned char>(value);
   }
   /// The low 16 bits of `value`, low byte first.
@@ -49,7 +51,11 @@ class BiffWriter {
     PutByte(value >> 8);
   }
   /// The IEEE 754 double in little-endian byte order, whatever the host's order.
-  void PutDouble(double value);
+  void PutDouble(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int i = 0; i < 8; ++i) PutByte(static_cast<int>(bits >> (8 * i)));
+  }
   /// Bytes as they are, unconverted and without a terminating NUL.
   void PutBytes(std::string_view bytes);
   /// Record id and the number of bytes that follow the header.
@@ -57,15 +63,33 @@ class BiffWriter {
     PutWord(id);
     PutWord(length);
   }
+  /// Room for the next `n` bytes (at most 64 KiB), for a record that fills
+  /// in all of them at once: the cell records, which are written by the
+  /// hundred thousand, go through here instead of byte by byte.
+  unsigned char* Claim(size_t n) {
+    if (kBufferSize - used_ < n) Spill();
+    unsigned char* at = buffer_.data() + used_;
+    used_ += n;
+    return at;
+  }
+  /// Stores the low 16 bits of `value` at `at`, low byte first; returns the next position.
+  static unsigned char* StoreWord(unsigned char* at, int value) {
+    at[0] = static_cast<unsigned char>(value);
+    at[1] = static_cast<unsigned char>(value >> 8);
+    return at + 2;
+  }
   /// Hands on the buffered bytes. True when every byte put so far reached
   /// the sink; otherwise false and `err` holds the sink's reason.
   bool Finish(std::string* err);
 
  private:
+  // Large enough that handing blocks on costs little next to filling them.
+  static constexpr size_t kBufferSize = 1 << 16;
+
   void Spill();
 
   ByteSink& sink_;
-  unsigned char buffer_[8192];
+  std::vector<unsigned char> buffer_;
   size_t used_ = 0;
   bool failed_ = false;
   std::string error_;
@@ -87,7 +111,16 @@ struct CellAttributes {
   uint8_t attr1 = 0;  // font index in bits 6-7
   uint8_t attr2 = 0;  // horizontal alignment in bits 0-2
   /// Row, column (16 bits each) and the three attribute bytes: 7 bytes.
-  void Write(BiffWriter& writer) const;
+  void Write(BiffWriter& writer) const { Store(writer.Claim(7)); }
+  /// The same 7 bytes stored at `at`; returns the next position.
+  unsigned char* Store(unsigned char* at) const {
+    at = BiffWriter::StoreWord(at, row);
+    at = BiffWriter::StoreWord(at, column);
+    at[0] = attr0;
+    at[1] = attr1;
+    at[2] = attr2;
+    return at + 3;
+  }
 };
 
 class BofRecord final : public BiffRecord {
@@ -126,7 +159,15 @@ class FontRecord final : public BiffRecord {
 class NumberRecord final : public BiffRecord {
  public:
   NumberRecord(const CellAttributes& cell, double value) : cell(cell), value(value) {}
-  void Write(BiffWriter& writer) const override;
+  void Write(BiffWriter& writer) const override {
+    unsigned char* at = writer.Claim(4 + 15);
+    at = BiffWriter::StoreWord(at, kBiffNumber);
+    at = BiffWriter::StoreWord(at, 15);
+    at = cell.Store(at);
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int i = 0; i < 8; ++i) at[i] = static_cast<unsigned char>(bits >> (8 * i));
+  }
   CellAttributes cell;
   double value;
 };
@@ -138,7 +179,15 @@ class LabelRecord final : public BiffRecord {
   /// Keeps the first 255 bytes of `text`; length and length byte agree.
   LabelRecord(const CellAttributes& cell, std::string_view text)
       : cell(cell), text(text.substr(0, kBiffMaxText)) {}
-  void Write(BiffWriter& writer) const override;
+  void Write(BiffWriter& writer) const override {
+    int n = static_cast<int>(text.size());
+    unsigned char* at = writer.Claim(4 + 8 + text.size());
+    at = BiffWriter::StoreWord(at, kBiffLabel);
+    at = BiffWriter::StoreWord(at, n + 8);
+    at = cell.Store(at);
+    *at++ = static_cast<unsigned char>(n);
+    std::memcpy(at, text.data(), text.size());
+  }
   CellAttributes cell;
   std::string_view text;
 };

@@ -60,7 +60,7 @@ bool WriteCsv(const Workbook& workbook, ByteSink& sink, std::string* err) {
     if (cell.kind == CellKind::Number)
       AppendNumber(out, cell.number);
     else
-      AppendField(out, std::string_view(cell.text).substr(0, kBiffMaxText));
+      AppendField(out, cell.text.view().substr(0, kBiffMaxText));
   });
   if (columns > 0) endLine();
   if (!ok) return false;

@@ -1,9 +1,25 @@
 #include "export/workbook.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+
+namespace {
+
+bool ColumnBefore(const Cell& cell, uint32_t column) { return static_cast<uint32_t>(cell.column) < column; }
+
+}  // namespace
+
+void CellText::Assign(std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  auto copy = std::make_unique<char[]>(text.size() + 1);
+  std::memcpy(copy.get(), text.data(), text.size());
+  copy[text.size()] = '\0';
+  data_ = std::move(copy);
+}
 
 void Cell::SetText(std::string_view value) {
-  text.assign(value);
+  text.Assign(value);
   kind = CellKind::Text;
 }
 
@@ -22,13 +38,25 @@ Cell& Workbook::CellAt(uint32_t row, uint32_t column) {
     scratch_ = Cell();
     return scratch_;
   }
-  return cells_[Key(row, column)];
+  std::vector<Cell>& cells = rows_[row];
+  // Reports fill their rows left to right: the common case appends.
+  auto it = cells.empty() || ColumnBefore(cells.back(), column)
+                ? cells.end()
+                : std::lower_bound(cells.begin(), cells.end(), column, ColumnBefore);
+  if (it != cells.end() && static_cast<uint32_t>(it->column) == column) return *it;
+  Cell cell;
+  cell.row = static_cast<int32_t>(row);
+  cell.column = static_cast<int32_t>(column);
+  ++cellCount_;
+  return *cells.insert(it, std::move(cell));
 }
 
 const Cell* Workbook::Find(uint32_t row, uint32_t column) const {
-  if (!Addressable(row, column)) return nullptr;
-  auto it = cells_.find(Key(row, column));
-  return it == cells_.end() ? nullptr : &it->second;
+  auto found = rows_.find(row);
+  if (found == rows_.end()) return nullptr;
+  const std::vector<Cell>& cells = found->second;
+  auto it = std::lower_bound(cells.begin(), cells.end(), column, ColumnBefore);
+  return it != cells.end() && static_cast<uint32_t>(it->column) == column ? &*it : nullptr;
 }
 
 void Workbook::AddColumnWidth(int column, float widthInChars) {
@@ -46,7 +74,8 @@ void Workbook::AddFont(const char* name, int points, int flags) {
 }
 
 void Workbook::Clear() {
-  cells_.clear();
+  rows_.clear();
+  cellCount_ = 0;
   widths_.clear();
 }
 
@@ -55,15 +84,16 @@ bool Workbook::Write(ByteSink& sink, std::string* err) {
   BofRecord(kBiffVersion2, kBiffWorksheet).Write(writer);
   for (const ColumnWidthRecord& width : widths_) width.Write(writer);
   for (const FontRecord& font : fonts_) font.Write(writer);
-  for (auto& [key, cell] : cells_) {
-    if (cell.kind == CellKind::Empty) continue;
-    cell.row = static_cast<int32_t>(key / kMaxColumns);
-    cell.column = static_cast<int32_t>(key % kMaxColumns);
-    CellAttributes attributes{cell.row, cell.column, cell.attr0, cell.attr1, cell.attr2};
-    if (cell.kind == CellKind::Number)
-      NumberRecord(attributes, cell.number).Write(writer);
-    else
-      LabelRecord(attributes, cell.text).Write(writer);
+  for (auto& [row, cells] : rows_) {
+    for (Cell& cell : cells) {
+      if (cell.kind == CellKind::Empty) continue;
+      cell.row = static_cast<int32_t>(row);
+      CellAttributes attributes{cell.row, cell.column, cell.attr0, cell.attr1, cell.attr2};
+      if (cell.kind == CellKind::Number)
+        NumberRecord(attributes, cell.number).Write(writer);
+      else
+        LabelRecord(attributes, cell.text.view()).Write(writer);
+    }
   }
   EofRecord().Write(writer);
   return writer.Finish(err);

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,35 @@ enum class CellKind : int32_t { Empty = 0, Number = 1, Text = 2 };
 
 /// Horizontal alignment codes of BIFF2 cell attributes.
 enum CellAlignment { kAlignGeneral = 0, kAlignLeft = 1, kAlignCentre = 2, kAlignRight = 3, kAlignFill = 4 };
+
+/// The owned, NUL-terminated text of a cell, or none. One pointer wide:
+/// a report has tens of thousands of cells, and small cells keep writing
+/// them a walk through memory rather than a wait on it.
+class CellText {
+ public:
+  CellText() = default;
+  CellText(const CellText& other) { Assign(other); }
+  CellText& operator=(const CellText& other) {
+    if (this != &other) Assign(other);
+    return *this;
+  }
+  CellText(CellText&&) noexcept = default;
+  CellText& operator=(CellText&&) noexcept = default;
+
+  /// Keeps a copy of `text` up to its first NUL byte, if any.
+  void Assign(std::string_view text);
+  void clear() { data_.reset(); }
+  bool empty() const { return !data_ || data_[0] == '\0'; }
+  const char* c_str() const { return data_ ? data_.get() : ""; }
+  std::string_view view() const { return c_str(); }
+  operator std::string_view() const { return view(); }
+  operator std::string() const { return std::string(view()); }
+  friend bool operator==(const CellText& a, std::string_view b) { return a.view() == b; }
+  friend std::ostream& operator<<(std::ostream& out, const CellText& t) { return out << t.view(); }
+
+ private:
+  std::unique_ptr<char[]> data_;
+};
 
 /// One grid cell: empty, a number or a text, with a font index and an alignment.
 class Cell {
@@ -31,23 +62,26 @@ class Cell {
   int FontIndex() const { return attr1 >> 6; }
   int Alignment() const { return attr2 & 7; }
 
+  // Ordered so that a cell takes 32 bytes.
   int32_t row = 0;     // set by Workbook::Write just before the cell is written
   int32_t column = 0;  // likewise
   uint8_t attr0 = 0;
   uint8_t attr1 = 0;
   uint8_t attr2 = 0;
-  std::string text;  // the text of a Text cell; empty otherwise
-  double number = 0.0;
   CellKind kind = CellKind::Empty;
+  CellText text;  // the text of a Text cell; none otherwise
+  double number = 0.0;
 };
 
 /// One worksheet: cells, an ordered font list (the position is the font
 /// index a cell refers to) and an ordered list of column widths, written as
 /// one BIFF2 stream.
 ///
-/// Only cells that were reached are stored, keyed by position, so memory
-/// follows the cells in use, never the largest index; the key order is
-/// row-major, the order in which the cells are written.
+/// Only rows and cells that were reached are stored: rows in a map keyed by
+/// row number, each row's cells in a vector sorted by column. Memory
+/// follows the cells in use, never the largest index, and walking the rows
+/// in key order and each row's cells in turn is the row-major order in
+/// which the cells are written.
 class Workbook {
  public:
   /// BIFF2 addresses rows 0 to 16383 and columns 0 to 255.
@@ -84,22 +118,24 @@ class Workbook {
   const std::vector<ColumnWidthRecord>& ColumnWidths() const { return widths_; }
   const std::vector<FontRecord>& Fonts() const { return fonts_; }
   /// Cells reached through CellAt, empty ones included.
-  size_t CellCount() const { return cells_.size(); }
+  size_t CellCount() const { return cellCount_; }
   /// CellAt calls refused since construction because BIFF2 cannot address them.
   size_t RefusedCells() const { return refused_; }
 
   /// Calls fn(row, column, cell) for every non-empty cell, in row-major order.
   template <typename Fn>
   void ForEachCell(Fn&& fn) const {
-    for (const auto& [key, cell] : cells_) {
-      if (cell.kind != CellKind::Empty) fn(key / kMaxColumns, key % kMaxColumns, cell);
+    for (const auto& [row, cells] : rows_) {
+      for (const Cell& cell : cells) {
+        if (cell.kind != CellKind::Empty) fn(row, static_cast<uint32_t>(cell.column), cell);
+      }
     }
   }
 
  private:
-  static uint32_t Key(uint32_t row, uint32_t column) { return row * kMaxColumns + column; }
-
-  std::map<uint32_t, Cell> cells_;
+  // A row's cells carry their column in Cell::column, sorted ascending.
+  std::map<uint32_t, std::vector<Cell>> rows_;
+  size_t cellCount_ = 0;
   std::vector<ColumnWidthRecord> widths_;
   std::vector<FontRecord> fonts_;
   Cell scratch_;

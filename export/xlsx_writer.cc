@@ -58,7 +58,7 @@ bool ReadWhole(const std::string& path, std::string* bytes, std::string* err) {
 
 }  // namespace
 
-std::string Cp1252ToUtf8(const std::string& text) {
+std::string Cp1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (unsigned char c : text) {
@@ -105,7 +105,7 @@ bool BuildXlsx(const Workbook& workbook, const std::string& scratchPath, std::st
     if (cell.kind == CellKind::Number) {
       failed = worksheet_write_number(sheet, row, static_cast<lxw_col_t>(column), cell.number, format);
     } else {
-      std::string text = Cp1252ToUtf8(cell.text.substr(0, kBiffMaxText));
+      std::string text = Cp1252ToUtf8(cell.text.view().substr(0, kBiffMaxText));
       failed = worksheet_write_string(sheet, row, static_cast<lxw_col_t>(column), text.c_str(), format);
     }
   });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 class Workbook;
 
@@ -14,4 +15,4 @@ bool BuildXlsx(const Workbook& workbook, const std::string& scratchPath, std::st
                std::string* err);
 
 /// The 8-bit text (Windows-1252) as UTF-8.
-std::string Cp1252ToUtf8(const std::string& text);
+std::string Cp1252ToUtf8(std::string_view text);

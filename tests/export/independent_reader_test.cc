@@ -104,7 +104,7 @@ std::string Compare(const Workbook& wb, const std::string& listing, const Checks
     std::string kind, value, flags, name, align;
     fields >> kind >> value >> flags >> name >> align;
     if (isText) {
-      std::string want = Hex(Cp1252ToUtf8(cell.text.substr(0, 255)));
+      std::string want = Hex(Cp1252ToUtf8(cell.text.view().substr(0, 255)));
       if (kind != "T" || value != want) problems << where << " text: want " << want << ", read " << rest << "\n";
     } else {
       double read = 0;
