@@ -1,5 +1,6 @@
 #include "app/demo.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -68,6 +69,9 @@ bool DemoSetup::Start(const char* argv0, std::string* err) {
     return false;
   }
   if (simulator_ == 0) {
+    // The simulator prints its port; the demo has already named it.
+    int null = ::open("/dev/null", O_WRONLY);
+    if (null >= 0) ::dup2(null, STDOUT_FILENO);
     ::execlp(simulator.c_str(), simulator.c_str(), "--model", "6310", "--hold", "--link", link.c_str(),
              static_cast<char*>(nullptr));
     std::fprintf(stderr, "harrow: cannot start %s: %s\n", simulator.c_str(), SystemErrorText(errno).c_str());
