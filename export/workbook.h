@@ -57,7 +57,7 @@ class Cell {
   /// Alignment code in bits 0-2 of attr2 (0 general, 1 left, 2 centred, 3 right, 4 filled).
   void SetAlignment(int align) { attr2 = static_cast<uint8_t>((attr2 & ~7) | (align & 7)); }
   /// Font index in bits 6-7 of attr1; only 0 to 3 are meaningful.
-  void SetFontIndex(int index) { attr1 = static_cast<uint8_t>((attr1 & 0x3F) | (index << 6)); }
+  void SetFontIndex(int index) { attr1 = static_cast<uint8_t>((attr1 & 0x3F) | (static_cast<unsigned>(index) << 6)); }
 
   int FontIndex() const { return attr1 >> 6; }
   int Alignment() const { return attr2 & 7; }
