@@ -87,7 +87,8 @@ std::string Compare(const Workbook& wb, const std::string& listing, const Checks
     }
   }
   wb.ForEachCell([&](uint32_t row, uint32_t column, const Cell& cell) {
-    std::string where = "(" + std::to_string(row) + ", " + std::to_string(column) + ")";
+    char where[32];
+    std::snprintf(where, sizeof where, "(%u, %u)", row, column);
     bool isText = cell.kind == CellKind::Text;
     if (isText && (!checks.texts || (cell.text.empty() && !checks.emptyTexts))) {
       seen.erase({row, column});
