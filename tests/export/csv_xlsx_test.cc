@@ -51,13 +51,6 @@ TEST(Csv, FailedWritesAreReported) {
   }
 }
 
-TEST(Xlsx, TextsBecomeUtf8) {
-  EXPECT_EQ(Cp1252ToUtf8("abc"), "abc");
-  EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");
-  EXPECT_EQ(Cp1252ToUtf8("\xE9\xB5"), "\xC3\xA9\xC2\xB5");
-  EXPECT_EQ(Cp1252ToUtf8("\x81\x9F"), "\xC2\x81\xC5\xB8");
-}
-
 TEST(Xlsx, BuildsIntoAFreshScratchFileOnly) {
   TempDir dir;
   Workbook wb;

@@ -7,7 +7,7 @@
 
 // Workbooks built through the calls the report handlers make. The golden
 // files of the same names (golden/*.xls) were assembled by hand from the
-// record layouts (golden/assemble.py); the writer's output must match them.
+// record layouts (assemble_golden.py); the writer's output must match them.
 
 /// Four report fonts, column 1 at 26 characters, "abc" bold and centred at
 /// (0, 0), 2.5 at (1, 1): worked_example.xls.

@@ -5,7 +5,7 @@ prints what it found, one line per cell, for the export tests to compare:
     cell ROW COL KIND VALUE FONTFLAGS FONTNAME ALIGN
     width COL WIDTH
 
-KIND is N (VALUE: the number as Python prints it) or T (VALUE: the UTF-8
+KIND is N (VALUE: the number printed with "%.17g") or T (VALUE: the UTF-8
 bytes of the text in hex, "-" when empty). FONTFLAGS is bold 1, italic 2,
 underline 4, struck out 8; FONTNAME is the font name in hex; ALIGN is the
 horizontal alignment code (0 general, 1 left, 2 centre, 3 right, 4 fill).
@@ -38,7 +38,7 @@ def read_xlrd(path):
         for col in range(sheet.row_len(row)):
             cell = sheet.cell(row, col)
             if cell.ctype == xlrd.XL_CELL_NUMBER:
-                kind, value = "N", repr(cell.value)
+                kind, value = "N", "%.17g" % cell.value
             elif cell.ctype == xlrd.XL_CELL_TEXT:
                 kind, value = "T", hexs(cell.value)
             else:
@@ -81,7 +81,7 @@ def read_gnumeric(path):
         row, col = int(cell.get("Row")), int(cell.get("Col"))
         vtype = int(cell.get("ValueType"))
         if vtype == 40:
-            kind, value = "N", repr(float(cell.text))
+            kind, value = "N", "%.17g" % float(cell.text)
         elif vtype == 60:
             kind, value = "T", hexs(cell.text or "")
         else:
