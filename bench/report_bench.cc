@@ -3,6 +3,9 @@
 //   BM_ReplayTranscripts    ~100 MB of transcripts of all models through the
 //                           capture session; MB/s, lines/s and the ratio of its
 //                           time to the baseline's
+//   BM_RecognitionOnly      the same lines straight into each model's handler
+//                           (classifying and laying out, no files): the share
+//                           of the replay that is report recognition
 //   BM_FinishLatency        end line handed to the collector until the .txt and
 //                           .xls of a 4-plate report are closed; p50 and p99
 //                           over 1,000 reports
@@ -23,6 +26,7 @@
 #include "app/settings.h"
 #include "bench/ratio_reporter.h"
 #include "report/report_collector.h"
+#include "report/report_handler.h"
 
 namespace {
 
@@ -145,6 +149,41 @@ void BM_ReplayTranscripts(benchmark::State& state) {
   state.counters["lines_per_s"] = benchmark::Counter(n * static_cast<double>(TotalLines()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ReplayTranscripts)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+void BM_RecognitionOnly(benchmark::State& state) {
+  std::vector<std::pair<std::string, std::vector<std::string>>> lines;
+  for (const ModelStream& s : Streams()) {
+    std::vector<std::string> l;
+    size_t at = 0;
+    while (at < s.bytes.size()) {
+      size_t cr = s.bytes.find('\r', at);
+      if (cr == std::string::npos) break;
+      size_t b = at;
+      while (b < cr && s.bytes[b] == '\n') ++b;
+      l.emplace_back(s.bytes, b, cr - b);
+      at = cr + 1;
+    }
+    lines.emplace_back(s.model, std::move(l));
+  }
+  for (auto _ : state) {
+    for (const auto& [model, l] : lines) {
+      OverrideSetting("DevType", model);
+      std::unique_ptr<ReportHandler> handler = MakeReportHandler();
+      for (const std::string& line : l) {
+        if (handler->IsEndOfReport(line)) {
+          handler->Reset();
+        } else {
+          handler->FeedLine(line);
+        }
+      }
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * TotalBytes()));
+  state.counters["lines_per_s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(TotalLines()),
+                         benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RecognitionOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // A 6120 report of four plates, as the instrument prints it.
 std::vector<std::string> FourPlateReport() {

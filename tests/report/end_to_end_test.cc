@@ -69,7 +69,8 @@ std::map<std::string, std::string> Replay(const std::string& model, const std::s
 std::map<std::string, std::string> Goldens(const std::string& name, int reports) {
   std::map<std::string, std::string> files;
   for (int n = 1; n <= reports; ++n) {
-    std::string base = kStamp + (n == 1 ? "" : "_" + std::to_string(n));
+    std::string base = kStamp;
+    if (n > 1) base.append("_").append(std::to_string(n));
     std::string golden = DataPath("golden/" + name + "." + std::to_string(n));
     files["Text/" + base + ".txt"] = ReadFileBytes(golden + ".txt");
     files["Excel/" + base + ".xls"] = ReadFileBytes(golden + ".xls");
