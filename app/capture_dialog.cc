@@ -15,6 +15,7 @@
 #include "app/platform.h"
 #include "app/settings.h"
 #include "app/settings_dialog.h"
+#include "app/system_menu.h"
 #include "controls/round_frame.h"
 #include "controls/styled_label.h"
 
@@ -79,6 +80,7 @@ CaptureDialog::CaptureDialog(Clock& clock, QWidget* parent)
   setWindowIcon(QIcon(QStringLiteral(":/harrow.png")));
   setFont(DialogFont());
   BuildControls();
+  AppendAboutToSystemMenu(this, QStringLiteral("&About Kestrel..."));
   session_.SetMessageWindow(this);
   reconnectTimer_.setInterval(kReconnectMilliseconds);
   connect(&reconnectTimer_, &QTimer::timeout, this, &CaptureDialog::OnReconnectTimer);
@@ -219,6 +221,15 @@ void CaptureDialog::customEvent(QEvent* event) {
   if (shutDown_) return;
   auto* serial = static_cast<SerialNotification*>(event);
   session_.OnPortMessage(serial->wParam, serial->lParam);
+}
+
+bool CaptureDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+  if (IsAboutSystemCommand(eventType, message)) {
+    AboutDialog::Show();
+    *result = 0;
+    return true;
+  }
+  return QDialog::nativeEvent(eventType, message, result);
 }
 
 void CaptureDialog::keyPressEvent(QKeyEvent* event) {

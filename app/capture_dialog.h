@@ -75,6 +75,7 @@ class CaptureDialog : public QDialog, public MessageWindow, private MessageSink 
 
  protected:
   void customEvent(QEvent* event) override;
+  bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:

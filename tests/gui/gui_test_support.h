@@ -1,11 +1,19 @@
 #pragma once
 
 #include <QApplication>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
 #include <string>
+
+/// Runs events until `cond` holds (at most 5 s), then checks it. (QTest's
+/// own QTRY macros report to QTest, which a gtest run would not notice.)
+#define ASSERT_EVENTUALLY(cond) \
+  ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(cond); }, 5000)) << #cond
+#define EXPECT_EVENTUALLY(cond) \
+  EXPECT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(cond); }, 5000)) << #cond
 
 /// A pseudo-terminal: the test writes to the master side, the capture opens
 /// the slave side by its path.
