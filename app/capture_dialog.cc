@@ -166,9 +166,10 @@ void CaptureDialog::Initialise() {
 bool CaptureDialog::Connect() {
   if (shutDown_) return false;
   std::string err;
-  if (session_.Connect(&err)) return true;
-  ShowConnectError(err);
-  return false;
+  bool connected = session_.Connect(&err);
+  UpdatePortStatus();
+  if (!connected) ShowConnectError(err);
+  return connected;
 }
 
 void CaptureDialog::ShowConnectError(const std::string& err) {
@@ -208,7 +209,24 @@ void CaptureDialog::OnSettings() {
 void CaptureDialog::OnClearScreen() { lines_->Clear(); }
 
 void CaptureDialog::OnReconnectTimer() {
-  if (!shutDown_) session_.TryReconnect();
+  if (shutDown_) return;
+  session_.TryReconnect();
+  UpdatePortStatus();
+}
+
+void CaptureDialog::UpdatePortStatus() {
+  // While a lost port waits to come back, the line above the path hints
+  // says so in red, also after its notice was dismissed.
+  static const QString kExportNote = QStringLiteral("Data is exported automatically when the test ends into:");
+  QPalette pal = palette();
+  if (session_.ReconnectPending()) {
+    exportNote_->setText(QStringLiteral("Connection to %1 lost: reconnecting every second")
+                             .arg(Local(session_.ComPort())));
+    pal.setColor(QPalette::WindowText, QColor(200, 0, 0));
+  } else {
+    exportNote_->setText(kExportNote);
+  }
+  exportNote_->setPalette(pal);
 }
 
 void CaptureDialog::PostMessage(uint32_t, uint32_t wParam, uint32_t lParam) {
@@ -221,6 +239,7 @@ void CaptureDialog::customEvent(QEvent* event) {
   if (shutDown_) return;
   auto* serial = static_cast<SerialNotification*>(event);
   session_.OnPortMessage(serial->wParam, serial->lParam);
+  if (serial->wParam & kPortLostFlag) UpdatePortStatus();
 }
 
 bool CaptureDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {

@@ -84,6 +84,7 @@ class CaptureDialog : public QDialog, public MessageWindow, private MessageSink 
   void UpdatePathHints();
   void ShowConnectError(const std::string& err);
   void OnReconnectTimer();
+  void UpdatePortStatus();
 
   NoticeArea* notices_ = nullptr;
   LineListModel* lines_ = nullptr;

@@ -15,7 +15,8 @@ namespace {
 int signalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
-  // Only async-signal-safe work here: the window thread does the rest.
+  // Only async-signal-safe work here: the window thread does the rest. The
+  // socket does not block, so a burst of signals can never hang the handler.
   char byte = 1;
   ssize_t ignored = ::write(signalPipe[1], &byte, 1);
   (void)ignored;
@@ -24,7 +25,7 @@ void OnSignal(int) {
 }  // namespace
 
 void CloseOnSignals(CaptureDialog& window) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0) return;
   auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
   QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
     char buffer[16];

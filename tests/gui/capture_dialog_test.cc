@@ -276,11 +276,14 @@ TEST_F(CaptureWindow, ALostPortIsShownAndReconnected) {
   ASSERT_EVENTUALLY(window->Session().ReconnectPending());
   ASSERT_FALSE(window->Notices().Pending().isEmpty());
   EXPECT_TRUE(window->Notices().isVisible());
+  QLabel* note = Control<QLabel>(window.get(), "1030");
+  EXPECT_TRUE(note->text().contains("lost")) << note->text().toStdString();
   Pty second;
   std::filesystem::remove(link);
   std::filesystem::create_symlink(second.path(), link);
   ASSERT_EVENTUALLY(!window->Session().ReconnectPending());
   EXPECT_EQ(2, window->Notices().Pending().size());
+  EXPECT_EQ("Data is exported automatically when the test ends into:", note->text());
   second.Send("after\r");
   ASSERT_EVENTUALLY(Rows() == 2);
 }
