@@ -328,8 +328,12 @@ uint32_t PosixSerialDevice::TakeDeviceEvents(bool* lost) {
   uint32_t events = 0;
   *lost = false;
   if (::epoll_wait(epoll_, &ev, 1, 0) == 1) {
-    if (ev.events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP)) *lost = true;
-    if (ev.events & EPOLLIN) events |= kEvRxChar;
+    // A hung-up terminal also reads as readable, but only gives EOF.
+    if (ev.events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP)) {
+      *lost = true;
+    } else if (ev.events & EPOLLIN) {
+      events |= kEvRxChar;
+    }
   }
   return events & mask_;
 }

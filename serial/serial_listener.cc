@@ -129,7 +129,12 @@ void CSerialWnd::OnPortLost(int32_t) {
   if (MessageSink* sink = sink_) sink->PostMessage(message_, kPortLostFlag, userValue_);
 }
 
-CSerialWndAdapter::~CSerialWndAdapter() = default;
+// Each destructor stops a running listener before its class's part goes:
+// the thread calls virtual operations of this object, and must never see
+// it half destroyed.
+CSerialWndAdapter::~CSerialWndAdapter() {
+  if (IsListening()) CSerialWnd::Close();
+}
 
 int32_t CSerialWndAdapter::Open(const char* port, MessageWindow* window, uint32_t message,
                                 uint32_t userValue, uint32_t inQueue, uint32_t outQueue) {

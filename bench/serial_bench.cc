@@ -1,0 +1,243 @@
+// The live capture's throughput and idle cost, measured against a baseline
+// in the same run. reader-sim --fast writes one transcript into a
+// pseudo-terminal as fast as the other side takes it; the other side is
+// either harrow-capture (100-byte reads, the traffic log flushed per line,
+// exports on) or a plain read loop with 64 KiB reads. Counters: bytes per
+// second of each, end to end, and their ratio; and, as the ceiling of the
+// capture, the same bytes through --replay (no port at all).
+// The idle benchmark reports the capture's CPU time over 10 s with the
+// port open and nothing arriving.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kEndMark[] = "BENCHMARK END\r\n";
+using Clock = std::chrono::steady_clock;
+
+pid_t Spawn(std::vector<std::string> args, const std::string& out, const std::string& err) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(o, 1);
+    ::dup2(e, 2);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+int WaitFor(pid_t pid) {
+  int st = 0;
+  ::waitpid(pid, &st, 0);
+  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// The first line of a file, once it is there.
+std::string FirstLine(const std::string& path) {
+  for (int i = 0; i < 500; ++i) {
+    std::string text = ReadAll(path);
+    size_t nl = text.find('\n');
+    if (nl != std::string::npos) return text.substr(0, nl);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return "";
+}
+
+struct Workspace {
+  fs::path dir;
+  std::string transcript;
+  size_t bytes = 0;
+
+  Workspace() {
+    dir = fs::temp_directory_path() / ("harrow-serial-bench-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    // Long reports, as a reader printing many samples gives them: the body
+    // of a sample report over and over, then its end line; about 4 MB in
+    // all, each report exported as .txt and .xls when it ends. The last
+    // line marks the end for the measurement.
+    std::string report = ReadAll(std::string(HARROW_SOURCE_DIR) + "/samples/6310-english.txt");
+    if (report.empty()) {
+      report = ReadAll(std::string(HARROW_SOURCE_DIR) + "/tests/serial/transcripts/6310-short.txt");
+    }
+    std::string endLine = "End of Test\r\n";
+    size_t end = report.rfind("End of Test");
+    std::string body = end == std::string::npos ? report : report.substr(0, end);
+    std::string longReport;
+    while (longReport.size() < (400u << 10)) longReport += body;
+    longReport += endLine;
+    std::string all;
+    while (all.size() < (4u << 20)) all += longReport;
+    all += kEndMark;
+    transcript = (dir / "transcript.txt").string();
+    std::ofstream(transcript, std::ios::binary) << all;
+    bytes = all.size();
+  }
+  ~Workspace() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  std::string Path(const char* name) const { return (dir / name).string(); }
+};
+
+// A plain read loop: opens the port, purges it (which starts the
+// simulator), then reads 64 KiB at a time until everything arrived. Bytes
+// per second from the simulator's start.
+double PlainReadLoop(const Workspace& w) {
+  auto start = Clock::now();
+  fs::remove(w.Path("plain-sim.out"));
+  pid_t sim = Spawn({READER_SIM, "--fast", w.transcript}, w.Path("plain-sim.out"), w.Path("sim.err"));
+  std::string port = FirstLine(w.Path("plain-sim.out"));
+  int fd = ::open(port.c_str(), O_RDONLY | O_NOCTTY);
+  termios t{};
+  ::tcgetattr(fd, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(fd, TCSANOW, &t);
+  ::tcflush(fd, TCIOFLUSH);
+  std::vector<char> buf(64 << 10);
+  size_t total = 0;
+  while (total < w.bytes) {
+    ssize_t n = ::read(fd, buf.data(), buf.size());
+    if (n <= 0) break;
+    total += static_cast<size_t>(n);
+  }
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  WaitFor(sim);
+  ::close(fd);
+  return total / seconds;
+}
+
+// The capture: bytes per second from the simulator's start until the last
+// line is in the traffic log (every line before it is then logged, shown
+// and, at each end of test, exported).
+double LiveCapture(const Workspace& w, int round) {
+  std::string link = w.Path("port");
+  std::string root = w.Path(("root" + std::to_string(round)).c_str());
+  std::string log = root + "/Log/USB_Serial.log";
+  auto start = Clock::now();
+  fs::remove(w.Path("live-sim.out"));
+  pid_t sim = Spawn({READER_SIM, "--fast", "--link", link, w.transcript}, w.Path("live-sim.out"),
+                    w.Path("sim.err"));
+  FirstLine(w.Path("live-sim.out"));
+  pid_t capture = Spawn({HARROW_CAPTURE, "--quiet", "--port", link, "--model", "6310", "--root", root},
+                        w.Path("capture.out"), w.Path("capture.err"));
+  double seconds = 0;
+  int status;
+  for (int i = 0; i < 120000 && ::waitpid(capture, &status, WNOHANG) == 0; ++i) {
+    std::ifstream in(log, std::ios::binary | std::ios::ate);
+    // Only the tail matters: the end mark is the last line.
+    std::streamoff size = in.tellg();
+    if (size > 64) {
+      std::string tail(64, 0);
+      in.seekg(size - 64);
+      in.read(tail.data(), 64);
+      if (tail.find("BENCHMARK END") != std::string::npos) {
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        break;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ::kill(capture, SIGTERM);
+  WaitFor(capture);
+  ::kill(sim, SIGTERM);
+  WaitFor(sim);
+  return seconds > 0 ? w.bytes / seconds : 0;
+}
+
+// The same bytes through --replay: the receive path, log and exports
+// without any port, which bounds what the live capture can reach.
+double Replay(const Workspace& w, int round) {
+  std::string root = w.Path(("replay" + std::to_string(round)).c_str());
+  auto start = Clock::now();
+  pid_t replay = Spawn({HARROW_CAPTURE, "--quiet", "--model", "6310", "--root", root, "--replay", w.transcript},
+                       w.Path("replay.out"), w.Path("replay.err"));
+  WaitFor(replay);
+  return w.bytes / std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void BM_CaptureAgainstPlainReadLoop(benchmark::State& state) {
+  ::setenv("XDG_CONFIG_HOME", "/tmp/harrow-serial-bench-config", 1);
+  Workspace w;
+  double plain = 0, capture = 0, replay = 0;
+  int round = 0;
+  for (auto _ : state) {
+    auto start = Clock::now();
+    plain += PlainReadLoop(w);
+    capture += LiveCapture(w, round);
+    replay += Replay(w, round++);
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  state.counters["plain_MBps"] = plain / round / 1e6;
+  state.counters["capture_MBps"] = capture / round / 1e6;
+  state.counters["replay_MBps"] = replay / round / 1e6;
+  state.counters["ratio"] = plain > 0 ? capture / plain : 0;
+  state.counters["capture_vs_replay"] = replay > 0 ? capture / replay : 0;
+  state.counters["stream_MB"] = w.bytes / 1e6;
+}
+BENCHMARK(BM_CaptureAgainstPlainReadLoop)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
+
+// CPU time of a process so far, in nanoseconds.
+double CpuNanoseconds(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/schedstat");
+  double ns = 0;
+  in >> ns;
+  return ns;
+}
+
+void BM_IdleCaptureCpu(benchmark::State& state) {
+  ::setenv("XDG_CONFIG_HOME", "/tmp/harrow-serial-bench-config", 1);
+  Workspace w;
+  double cpuMs = 0;
+  for (auto _ : state) {
+    std::string link = w.Path("idle-port");
+    pid_t sim = Spawn({READER_SIM, "--no-wait", "--hold", "--link", link}, w.Path("idle-sim.out"),
+                      w.Path("sim.err"));
+    FirstLine(w.Path("idle-sim.out"));
+    pid_t capture = Spawn({HARROW_CAPTURE, "--quiet", "--port", link, "--root", w.Path("idle")},
+                          w.Path("capture.out"), w.Path("capture.err"));
+    std::this_thread::sleep_for(std::chrono::seconds(1));  // past start-up
+    double before = CpuNanoseconds(capture);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    cpuMs = (CpuNanoseconds(capture) - before) / 1e6;
+    ::kill(capture, SIGTERM);
+    WaitFor(capture);
+    ::kill(sim, SIGTERM);
+    WaitFor(sim);
+  }
+  state.counters["cpu_ms_in_10s"] = cpuMs;
+}
+BENCHMARK(BM_IdleCaptureCpu)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
