@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <mutex>
@@ -15,6 +16,10 @@
 // counter, Reset reads the counter back to zero.
 struct SerialEvent::Impl {
   int fd = -1;
+  // Mirrors the descriptor's state, so that setting a set event or
+  // resetting a reset one costs no system call: a port's reads complete
+  // at once and signal its event thousands of times a second.
+  std::atomic<bool> set{false};
   std::mutex mutex;
   EventHook* hook = nullptr;
 };
@@ -37,6 +42,7 @@ std::unique_ptr<SerialEvent> SerialEvent::Create(int32_t* err) {
 }
 
 void SerialEvent::Set() {
+  if (impl_->set.exchange(true)) return;
   uint64_t one = 1;
   // Only fails when the counter is near overflow: it is signalled anyway.
   ssize_t n = ::write(impl_->fd, &one, sizeof one);
@@ -44,6 +50,7 @@ void SerialEvent::Set() {
 }
 
 void SerialEvent::Reset() {
+  if (!impl_->set.exchange(false)) return;
   uint64_t value;
   ssize_t n = ::read(impl_->fd, &value, sizeof value);
   (void)n;
