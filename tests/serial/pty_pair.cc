@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <thread>
 
 PtyPair::PtyPair() {
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -44,6 +45,13 @@ void PtyPair::Unplug() {
 }
 
 int ThreadCount() {
+  // Some runtimes (ThreadSanitizer) start a thread of their own with the
+  // first thread of the program; start one first so it is counted always.
+  static const bool warmedUp = [] {
+    std::thread([] {}).join();
+    return true;
+  }();
+  (void)warmedUp;
   int count = 0;
   if (DIR* dir = ::opendir("/proc/self/task")) {
     while (dirent* e = ::readdir(dir)) count += e->d_name[0] != '.';
