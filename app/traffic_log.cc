@@ -75,9 +75,20 @@ void TrafficLog::RotateAndStart() {
   size_ = static_cast<long>(head.size());
 }
 
+const std::string& TrafficLog::StampNow() {
+  std::tm now = clock_.LocalNow();
+  if (stamp_.empty() || now.tm_sec != stampTime_.tm_sec || now.tm_min != stampTime_.tm_min ||
+      now.tm_hour != stampTime_.tm_hour || now.tm_mday != stampTime_.tm_mday ||
+      now.tm_mon != stampTime_.tm_mon || now.tm_year != stampTime_.tm_year) {
+    stamp_ = TimeStamp(now);
+    stampTime_ = now;
+  }
+  return stamp_;
+}
+
 void TrafficLog::WriteEvent(std::string_view event) {
   if (!file_) return;
-  std::string text = TimeStamp(clock_.LocalNow());
+  std::string text = StampNow();
   text += " -- ";
   for (char c : event) text += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
   text += "\r\n";
@@ -86,7 +97,7 @@ void TrafficLog::WriteEvent(std::string_view event) {
 
 void TrafficLog::WriteLine(std::string_view line) {
   if (!file_) return;
-  std::string text = TimeStamp(clock_.LocalNow());
+  std::string text = StampNow();
   text += ":\t";
   text.append(line);
   text += "\r\n";

@@ -57,9 +57,15 @@ class TrafficLog : public LineLog {
  private:
   void RotateAndStart();
   void WriteText(const std::string& text);
+  const std::string& StampNow();
 
   Clock& clock_;
   FILE* file_ = nullptr;
   std::string path_;
   long size_ = 0;
+  // The last time stamp and the moment it was made for: formatting calls
+  // tzset(), which looks at the time zone file on every call, and a burst
+  // of lines all arrives within the same second.
+  std::tm stampTime_{};
+  std::string stamp_;
 };

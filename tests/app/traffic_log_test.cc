@@ -32,11 +32,17 @@ TEST_F(TrafficLogTest, FirstOpenWritesBannerVersionAndFlushedLines) {
   log.WriteLine("A line");
   log.WriteLine("");
   log.WriteLine(std::string("bin\x01\xff\tx", 7));
+  clock.Set(MakeLocalTime(2026, 12, 6, 1, 23, 46));
+  log.WriteLine("next second");
+  clock.Set(MakeLocalTime(2027, 12, 6, 1, 23, 46));
+  log.WriteLine("next year");
   // Every line is on disk when WriteLine returns, with the log still open.
   EXPECT_EQ(ReadFileBytes(path), kBanner + TrafficLog::OsVersionLine() +
                                      "12/06/26 01:23:45:\tA line\r\n"
                                      "12/06/26 01:23:45:\t\r\n" +
-                                     "12/06/26 01:23:45:\tbin\x01\xff\tx\r\n");
+                                     "12/06/26 01:23:45:\tbin\x01\xff\tx\r\n"
+                                     "12/06/26 01:23:46:\tnext second\r\n"
+                                     "12/06/27 01:23:46:\tnext year\r\n");
 }
 
 TEST_F(TrafficLogTest, ReopeningAppendsANewBannerBelowTheLimit) {
