@@ -61,10 +61,6 @@ bool ExportFile(const std::string& folder, const std::string& base, const char* 
   return false;
 }
 
-std::string ExcelPath(const std::string& base, const char* ext) {
-  return ExcelFolder() + kPathSeparator + base + ext;
-}
-
 /// A name for the file the .xlsx library assembles, beside the final file.
 std::string ScratchName(const std::string& path) {
   static std::atomic<unsigned> counter{0};
@@ -77,11 +73,21 @@ ExportName ChooseExportName(const std::tm& time) {
   char stamp[64];
   if (std::strftime(stamp, sizeof stamp, "%y_%m_%d_%H_%M_%S", &time) == 0) stamp[0] = '\0';
   ExportName name{time, stamp};
-  std::string text = TextFolder() + kPathSeparator;
-  for (int n = 1; n <= kMaxNameTries; ++n) {
+  const std::string text = TextFolder() + kPathSeparator;
+  const std::string excel = ExcelFolder() + kPathSeparator;
+  // Reports that end in the same second (a replayed traffic log ends
+  // hundreds) would otherwise probe every name already taken, once per
+  // report; go on from the last number this process gave that second.
+  static std::string lastKey;
+  static int lastNumber = 0;
+  const std::string key = text + '\n' + excel + '\n' + stamp;
+  int first = lastKey == key ? lastNumber + 1 : 1;
+  for (int n = first; n < first + kMaxNameTries; ++n) {
     name.base = NumberedName(stamp, n);
-    if (!PathExists(text + name.base + ".txt") && !PathExists(ExcelPath(name.base, ".xls")) &&
-        !PathExists(ExcelPath(name.base, ".xlsx")) && !PathExists(ExcelPath(name.base, ".csv")))
+    lastKey = key;
+    lastNumber = n;
+    if (!PathExists(text + name.base + ".txt") && !PathExists(excel + name.base + ".xls") &&
+        !PathExists(excel + name.base + ".xlsx") && !PathExists(excel + name.base + ".csv"))
       break;
   }
   return name;
