@@ -514,18 +514,21 @@ bool CanOpenExclusively(const std::string& devicePath) {
   return free;
 }
 
-std::string StablePortName(const std::string& portName) {
-  static const char kById[] = "/dev/serial/by-id/";
+const char kStablePortFolder[] = "/dev/serial/by-id/";
+
+std::string StablePortName(const std::string& portName, const std::string& stableFolder) {
+  std::string folder = stableFolder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
   std::string path = DevicePath(portName);
-  if (path.rfind(kById, 0) == 0) return path;
+  if (path.rfind(folder, 0) == 0) return path;
   char target[PATH_MAX];
   if (!::realpath(path.c_str(), target)) return portName;
-  DIR* dir = ::opendir(kById);
+  DIR* dir = ::opendir(folder.c_str());
   if (!dir) return portName;
   std::string found = portName;
   while (dirent* entry = ::readdir(dir)) {
     if (entry->d_name[0] == '.') continue;
-    std::string link = std::string(kById) + entry->d_name;
+    std::string link = folder + entry->d_name;
     char resolved[PATH_MAX];
     if (::realpath(link.c_str(), resolved) && std::strcmp(resolved, target) == 0) {
       found = link;

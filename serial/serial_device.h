@@ -124,10 +124,14 @@ std::string DeviceErrorText(int32_t code);
 /// True when the device at `devicePath` can be opened exclusively now.
 bool CanOpenExclusively(const std::string& devicePath);
 
+/// Where the system keeps links that name each adapter by its identity.
+extern const char kStablePortFolder[];
+
 /// The name under which the same adapter will be found again after it was
-/// unplugged and plugged back: its stable link when the system has one
-/// (Linux: /dev/serial/by-id/...), otherwise `portName` itself.
-std::string StablePortName(const std::string& portName);
+/// unplugged and plugged back: its stable link in `stableFolder` when it
+/// has one (Linux: /dev/serial/by-id/...), otherwise `portName` itself.
+std::string StablePortName(const std::string& portName,
+                           const std::string& stableFolder = kStablePortFolder);
 
 /// A hint on how to fix a failed open with code `code`, or the empty text
 /// (POSIX: on EACCES, the dialout group).

@@ -1,6 +1,8 @@
 // CaptureSession with a real port: connecting, notifications, a pulled
 // adapter and its reconnection.
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -149,6 +151,54 @@ TEST(CaptureSessionPort, PulledAdapterIsReportedAndReopenedKeepingThePartialLine
   ASSERT_TRUE(f.queue.PumpUntil(f.session, [&] { return f.list.lines.size() >= 2; }));
   EXPECT_EQ(f.list.lines, (std::vector<std::string>{"one", "two"}));
   f.session.ClosePort();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CaptureSessionPort, AnAdapterIsFoundAgainByItsStableLink) {
+  PtyPair pty;
+  TempDir byId;
+  std::string link = byId / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  ASSERT_EQ(::symlink(pty.path().c_str(), link.c_str()), 0);
+  ASSERT_EQ(::symlink("/dev/null", (byId / "usb-Other-if00").c_str()), 0);
+
+  // Opened by its kernel name, the adapter is found again by its link; opened
+  // by the link, the link itself is kept.
+  EXPECT_EQ(StablePortName(pty.name(), byId.path()), link);
+  EXPECT_EQ(StablePortName(pty.path(), byId.path() + "/"), link);
+  EXPECT_EQ(StablePortName(link, byId.path()), link);
+  // Without a link, or without the folder, the name stays as it was.
+  PtyPair other;
+  EXPECT_EQ(StablePortName(other.name(), byId.path()), other.name());
+  EXPECT_EQ(StablePortName(pty.name(), byId / "missing"), pty.name());
+}
+
+TEST(CaptureSessionPort, APortRefusedForLackOfRightsSaysHowToFixIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
+  PtyPair pty;
+  ASSERT_EQ(::chmod(pty.path().c_str(), 0600), 0);
+  ASSERT_EQ(::chown(pty.path().c_str(), 0, 0), 0);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // As an ordinary user outside the group that owns serial ports.
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+    OverrideSetting("ComPort", pty.name());
+    FixedClock clock{MakeLocalTime(2024, 3, 5, 11, 5, 40)};
+    RecordingNoticeSink notices;
+    RecordingList list;
+    CaptureSession session(clock, notices, list);
+    std::string err;
+    bool refused = !session.Connect(&err) && err.find("Permission denied") != std::string::npos &&
+                   err.find("dialout") != std::string::npos;
+    ::_exit(refused ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "3: could not change user; 1: no dialout hint";
 }
 
 }  // namespace
