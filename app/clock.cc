@@ -2,9 +2,11 @@
 
 std::tm SystemClock::LocalNow() {
   std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return local;
+  if (now != last_) {
+    localtime_r(&now, &lastLocal_);
+    last_ = now;
+  }
+  return lastLocal_;
 }
 
 std::tm MakeLocalTime(int year, int month, int day, int hour, int minute, int second) {

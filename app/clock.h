@@ -15,6 +15,12 @@ class Clock {
 class SystemClock : public Clock {
  public:
   std::tm LocalNow() override;
+
+ private:
+  // Lines of a burst arrive within one second; the conversion to local
+  // time is done once per second.
+  std::time_t last_ = -1;
+  std::tm lastLocal_{};
 };
 
 /// A clock that always reads the time it was last set to.
