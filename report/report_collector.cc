@@ -26,7 +26,14 @@ void ReportCollector::FeedLine(const std::string& line) {
     return;
   }
   textReport_.lines.push_back(line);
+  pendingBytes_ += line.size() + 2;
   if (handler_) handler_->FeedLine(line);
+  if (pendingBytes_ > pendingLimit_) {
+    notices_.Notice("A report grew past " + std::to_string(pendingLimit_ >> 10) +
+                    " KiB without an end-of-test line; it is saved as it stands and a new "
+                    "report begins.");
+    FinishReport();
+  }
 }
 
 bool ReportCollector::WriteTextReport(const ExportName& name) {
@@ -41,6 +48,7 @@ bool ReportCollector::FinishReport() {
   ExportName name = ChooseExportName(clock_.LocalNow());
   WriteTextReport(name);
   textReport_.lines.clear();
+  pendingBytes_ = 0;
   if (handler_) {
     handler_->ExportWorkbook(name, notices_);
     handler_->Reset();

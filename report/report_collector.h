@@ -24,6 +24,12 @@ class ReportCollector {
   /// Replaces the handler by the one of the configured model; keeps the
   /// stored lines and the idle flag.
   void RebuildHandler();
+  /// A report's stored lines may take this many bytes: past it the report
+  /// is exported as it stands and collecting starts anew, so a stream that
+  /// never ends a test (no model, a wrong model, line noise) cannot fill the
+  /// memory of a capture left running for weeks.
+  static constexpr size_t kMaxPendingBytes = 16u << 20;
+
   /// Takes one printable report line.
   void FeedLine(const std::string& line);
   /// Exports the pending report and resets; always true.
@@ -38,11 +44,15 @@ class ReportCollector {
   /// The current handler, or null when the model has none.
   ReportHandler* Handler() { return handler_.get(); }
   const std::vector<std::string>& StoredLines() const { return textReport_.lines; }
+  /// Lowers the limit of kMaxPendingBytes (tests).
+  void SetPendingLimit(size_t bytes) { pendingLimit_ = bytes; }
 
  private:
   Clock& clock_;
   NoticeSink& notices_;
   bool idle_ = true;
+  size_t pendingBytes_ = 0;
+  size_t pendingLimit_ = kMaxPendingBytes;
   TextReport textReport_;
   std::unique_ptr<ReportHandler> handler_;
 };

@@ -80,6 +80,22 @@ TEST_F(ReportCollectorTest, WithoutAModelLinesAreOnlyKeptAsText) {
   EXPECT_FALSE(std::filesystem::exists(ExcelFile("26_12_06_01_15_23")));
 }
 
+TEST_F(ReportCollectorTest, AReportThatNeverEndsIsSavedBeforeItFillsTheMemory) {
+  UseModel("7000");  // no model: no end line is ever recognised
+  ReportCollector c(clock_, notices_);
+  c.RebuildHandler();
+  c.SetPendingLimit(1024);
+  const std::string line(98, 'n');  // 100 bytes in the file with CR LF
+  for (int i = 0; i < 25; ++i) c.FeedLine(line);
+  // The eleventh line takes each report past 1 KiB; it is saved with it.
+  EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_23")).size(), 1100u);
+  EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_23_2")).size(), 1100u);
+  ASSERT_EQ(notices_.notices.size(), 2u);
+  EXPECT_NE(notices_.notices[0].find("without an end-of-test line"), std::string::npos);
+  EXPECT_EQ(c.StoredLines().size(), 3u);
+  EXPECT_TRUE(c.HasPendingLines());
+}
+
 TEST_F(ReportCollectorTest, ModelChangeMidReportKeepsEarlierLinesForTheText) {
   UseModel("6120");
   ReportCollector c(clock_, notices_);
