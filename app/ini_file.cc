@@ -25,16 +25,6 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* data) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data->append(buf, n);
-  std::fclose(f);
-  return true;
-}
-
 struct Line {
   std::string_view text;  // without its line end
   size_t begin;           // offset of the line in the file
@@ -84,7 +74,7 @@ bool KeyValueOf(std::string_view line, std::string_view* key, std::string_view* 
 bool IniRead(const std::string& path, std::string_view section, std::string_view key,
              std::string* value) {
   std::string data;
-  if (!ReadWholeFile(path, &data)) return false;
+  if (!ReadWholeFile(path, &data, nullptr)) return false;
   bool inSection = false;
   for (const Line& line : SplitLines(data)) {
     std::string_view name, k, v;
@@ -101,7 +91,7 @@ bool IniRead(const std::string& path, std::string_view section, std::string_view
 bool IniWrite(const std::string& path, std::string_view section, std::string_view key,
               std::string_view value, std::string* err) {
   std::string data;
-  ReadWholeFile(path, &data);  // a missing file is simply empty
+  ReadWholeFile(path, &data, nullptr);  // a missing file is simply empty
   const std::string eol = data.find("\r\n") != std::string::npos ? "\r\n" : "\n";
   // Built with append: GCC 12 warns falsely (-Wrestrict) on chains of +.
   std::string keyLine(key);

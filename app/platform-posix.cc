@@ -71,6 +71,22 @@ bool MakeDirectories(const std::string& path) {
   return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool ReadWholeFile(const std::string& path, std::string* data, std::string* err) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    if (err) *err = "cannot open " + path + ": " + SystemErrorText(errno);
+    return false;
+  }
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data->append(buf, n);
+  bool ok = !std::ferror(f);
+  int code = errno;
+  std::fclose(f);
+  if (!ok && err) *err = "cannot read " + path + ": " + SystemErrorText(code);
+  return ok;
+}
+
 bool PathExists(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0;

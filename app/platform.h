@@ -38,6 +38,10 @@ bool MakeDirectory(const std::string& path);
 /// Creates a folder and every missing parent; true when it exists afterwards.
 bool MakeDirectories(const std::string& path);
 
+/// Reads the whole file into `data` (appending); false and `err` filled
+/// ("cannot open PATH: reason" or "cannot read PATH: reason") on failure.
+bool ReadWholeFile(const std::string& path, std::string* data, std::string* err);
+
 /// True when something exists at `path`.
 bool PathExists(const std::string& path);
 

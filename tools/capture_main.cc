@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     CreateDataFolders();
     session.Collector().RebuildHandler();
     if (!ReplayTrafficLog(options.replayLogFile, session, list, &err)) {
-      std::fprintf(stderr, "harrow-capture: cannot read the traffic log %s\n", err.c_str());
+      std::fprintf(stderr, "harrow-capture: traffic log: %s\n", err.c_str());
       return 1;
     }
     return 0;

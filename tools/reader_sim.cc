@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "app/platform.h"
+
 namespace {
 
 const char kUsage[] =
@@ -52,18 +54,10 @@ volatile sig_atomic_t stopRequested = 0;
 void OnStopSignal(int) { stopRequested = 1; }
 
 bool ReadFile(const std::string& path, std::string* data) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    std::fprintf(stderr, "reader-sim: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
-    return false;
-  }
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data->append(buf, n);
-  bool ok = !std::ferror(f);
-  std::fclose(f);
-  if (!ok) std::fprintf(stderr, "reader-sim: cannot read %s\n", path.c_str());
-  return ok;
+  std::string err;
+  if (ReadWholeFile(path, data, &err)) return true;
+  std::fprintf(stderr, "reader-sim: %s\n", err.c_str());
+  return false;
 }
 
 // The sample transcripts of a model, from samples/ or, until it exists,

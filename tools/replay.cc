@@ -26,19 +26,8 @@ bool ReplayStream(std::FILE* in, CaptureSession& session, std::string* err) {
 
 bool ReplayTrafficLog(const std::string& path, CaptureSession& session, LineList& list,
                       std::string* err) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    if (err) *err = path + ": " + SystemErrorText(errno);
-    return false;
-  }
   std::string data;
-  std::vector<char> buf(1 << 16);
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0) data.append(buf.data(), n);
-  bool ok = !std::ferror(f);
-  if (!ok && err) *err = path + ": " + SystemErrorText(errno);
-  std::fclose(f);
-  if (!ok) return false;
+  if (!ReadWholeFile(path, &data, err)) return false;
 
   // Each traffic line is "time stamp" ":" TAB line CR LF. The time stamp
   // holds no TAB, so the first ":" TAB ends it; the start banner, the OS
