@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/spawn.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -34,19 +36,7 @@ const char kEndMark[] = "BENCHMARK END\r\n";
 using Clock = std::chrono::steady_clock;
 
 pid_t Spawn(std::vector<std::string> args, const std::string& out, const std::string& err) {
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(o, 1);
-    ::dup2(e, 2);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  return pid;
+  return SpawnWithOutput(std::move(args), out, err);
 }
 
 int WaitFor(pid_t pid) {

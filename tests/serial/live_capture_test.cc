@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "app/platform.h"
+#include "tests/spawn.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -26,18 +27,7 @@ namespace fs = std::filesystem;
 class Process {
  public:
   Process(std::vector<std::string> args, const std::string& out, const std::string& err) {
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(o, 1);
-      ::dup2(e, 2);
-      std::vector<char*> argv;
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
+    pid_ = SpawnWithOutput(std::move(args), out, err);
   }
   ~Process() {
     if (pid_ > 0 && status_ < 0) {
