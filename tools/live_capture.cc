@@ -140,10 +140,7 @@ int RunLiveCapture(const CaptureOptions& options) {
   // then whatever the driver still holds.
   HandleMessages(queue, session);
   if (session.Port().IsOpen()) session.OnPortMessage(ReceivePath::kRxChar, 0);
-  session.FlushPendingReport();
-  session.ClosePort();
-  std::string glimmerErr;
-  WriteGlimmerComPort(session.ComPort(), &glimmerErr);
+  session.Shutdown();
   std::fflush(stdout);
   ::close(signals);
   return 0;
