@@ -20,6 +20,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -152,7 +153,21 @@ class PosixSerialDevice final : public SerialDevice {
   bool outxDsrFlow_ = false;
   char eventChar_ = 0;
   serial_icounter_struct counters_{};
+  bool countersKept_ = true;
   PendingOp wait_, read_, write_;
+
+  // The driver's input queue. The window drains the port 100 bytes at a
+  // time; one system call per 100 bytes cost more than the whole rest of
+  // the receive path, so a terminal read takes all the line discipline
+  // holds (it keeps at most 4 KiB) and reads of any size are served from
+  // here. Taken after mutex_ where both are held.
+  //
+  // Under inputMutex_: moves queued bytes into a read; returns how many.
+  uint32_t TakeQueued(char* buffer, uint32_t size);
+  static constexpr size_t kInputQueueSize = 4096;
+  std::mutex inputMutex_;
+  char input_[kInputQueueSize];
+  size_t inputStart_ = 0, inputEnd_ = 0;
 };
 
 int PendingOp::HookFd() { return kind == kWait ? device->epoll_ : device->fd_; }
@@ -194,7 +209,7 @@ int32_t PosixSerialDevice::Open(const std::string& portName) {
   nonBlocking_ = false;
   // Pseudo-terminals keep no counters; they stay zero there.
   counters_ = serial_icounter_struct{};
-  ::ioctl(fd_, TIOCGICOUNT, &counters_);
+  countersKept_ = ::ioctl(fd_, TIOCGICOUNT, &counters_) == 0 || (errno != ENOTTY && errno != EINVAL);
   return 0;
 }
 
@@ -210,6 +225,8 @@ void PosixSerialDevice::Close() {
   ::close(epoll_);
   ::close(fd_);
   epoll_ = fd_ = -1;
+  std::lock_guard<std::mutex> lock(inputMutex_);
+  inputStart_ = inputEnd_ = 0;
 }
 
 void PosixSerialDevice::ApplyDefaultConfig(const std::string&) {
@@ -387,7 +404,20 @@ void PosixSerialDevice::Progress(PendingOp& op, short revents) {
   if (Transfer(op)) Finish(op);
 }
 
+uint32_t PosixSerialDevice::TakeQueued(char* buffer, uint32_t size) {
+  uint32_t n = static_cast<uint32_t>(std::min<size_t>(size, inputEnd_ - inputStart_));
+  if (n == 0) return 0;
+  std::memcpy(buffer, input_ + inputStart_, n);
+  inputStart_ += n;
+  if (inputStart_ == inputEnd_) inputStart_ = inputEnd_ = 0;
+  return n;
+}
+
 bool PosixSerialDevice::Transfer(PendingOp& op) {
+  if (op.kind == PendingOp::kRead) {
+    std::lock_guard<std::mutex> lock(inputMutex_);
+    *op.moved += TakeQueued(op.buffer + *op.moved, op.size - *op.moved);
+  }
   while (*op.moved < op.size) {
     ssize_t n = op.kind == PendingOp::kRead
                     ? ::read(fd_, op.buffer + *op.moved, op.size - *op.moved)
@@ -408,19 +438,26 @@ bool PosixSerialDevice::Transfer(PendingOp& op) {
 int32_t PosixSerialDevice::StartTransfer(PendingOp& op, char* buffer, uint32_t size,
                                          uint32_t* moved, SerialOverlapped* done) {
   if (op.kind == PendingOp::kRead && nonBlocking_) {
-    // Never pending, so it needs no lock: the listener thread, which takes
-    // the lock when bytes arrive, is not held up by the reads of a drain.
+    // Never pending, so it needs no device lock: the listener thread, which
+    // takes that lock when bytes arrive, is not held up by a drain.
+    std::lock_guard<std::mutex> lock(inputMutex_);
+    // Filled from the queue and topped up from the driver, so that a read
+    // comes back short only when the driver had nothing more: the window
+    // stops draining at a short read.
     *moved = 0;
     for (;;) {
-      ssize_t n = ::read(fd_, buffer, size);
+      *moved += TakeQueued(static_cast<char*>(buffer) + *moved, size - *moved);
+      if (*moved == size) break;
+      ssize_t n = ::read(fd_, input_, kInputQueueSize);
       if (n > 0) {
-        *moved = static_cast<uint32_t>(n);
-      } else if (n < 0 && errno == EINTR) {
+        inputEnd_ = static_cast<size_t>(n);
         continue;
-      } else if (n == 0 || errno != EAGAIN) {
-        return n == 0 ? EIO : DeviceError(errno);
       }
-      break;
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno == EAGAIN) break;
+      // Bytes already taken go out first; the next read reports the error.
+      if (*moved > 0) break;
+      return n == 0 ? EIO : DeviceError(errno);
     }
     done->event->Set();
     return 0;
@@ -477,6 +514,10 @@ void PosixSerialDevice::CancelIo() {
 }
 
 int32_t PosixSerialDevice::Purge() {
+  {
+    std::lock_guard<std::mutex> lock(inputMutex_);
+    inputStart_ = inputEnd_ = 0;
+  }
   if (::tcflush(fd_, TCIOFLUSH) != 0) return DeviceError(errno);
   return 0;
 }
@@ -486,9 +527,14 @@ int32_t PosixSerialDevice::ClearErrors(uint32_t* errors) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (lost_) return EIO;
   serial_icounter_struct now{};
+  if (!countersKept_) return 0;
   if (::ioctl(fd_, TIOCGICOUNT, &now) != 0) {
-    // Pseudo-terminals and some adapters keep no line counters.
-    if (errno == ENOTTY || errno == EINVAL) return 0;
+    // Pseudo-terminals and some adapters keep no line counters; they are
+    // not asked again on every arrival.
+    if (errno == ENOTTY || errno == EINVAL) {
+      countersKept_ = false;
+      return 0;
+    }
     return DeviceError(errno);
   }
   if (now.buf_overrun != counters_.buf_overrun) *errors |= kCeRxOver;

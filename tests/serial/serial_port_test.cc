@@ -2,6 +2,7 @@
 
 #include "serial/serial_port.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <thread>
@@ -139,6 +140,59 @@ TEST(SerialPort, NonBlockingReadsReturnWhatIsThere) {
   EXPECT_EQ(port.Purge(), 0);
   EXPECT_EQ(port.Read(buf, 100, &n), 0);
   EXPECT_EQ(n, 0u);
+}
+
+// The port takes what the driver holds in one go and hands it out in the
+// sizes asked for: nothing may be lost, reordered or kept past a purge.
+TEST(SerialPort, ReadsServeTheInputQueueInOrderAndPurgeEmptiesIt) {
+  std::string pattern;
+  for (int i = 0; i < 1000; ++i) pattern += static_cast<char>('A' + i % 26);
+  PtyPair pty;
+  CSerialPort port;
+  ASSERT_EQ(port.Open(pty.name().c_str()), 0);
+  char buf[100];
+  uint32_t n = 0;
+
+  ASSERT_TRUE(pty.Send(pattern));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_EQ(port.Read(buf, 10, &n), 0);
+  EXPECT_EQ(std::string(buf, n), pattern.substr(0, 10));
+  // A blocking read goes on where the queue stands, then waits on the line.
+  ASSERT_EQ(port.SetReadMode(kReadBlocking), 0);
+  std::string rest;
+  while (rest.size() < pattern.size() - 10) {
+    uint32_t want = std::min<uint32_t>(100, static_cast<uint32_t>(pattern.size() - 10 - rest.size()));
+    ASSERT_EQ(port.Read(buf, want, &n, nullptr, 2000), 0);
+    rest.append(buf, n);
+  }
+  EXPECT_EQ(rest, pattern.substr(10));
+
+  ASSERT_EQ(port.SetReadMode(kReadNonBlocking), 0);
+  ASSERT_TRUE(pty.Send(pattern));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_EQ(port.Read(buf, 100, &n), 0);
+  EXPECT_EQ(n, 100u);
+  // The other 900 bytes were taken from the driver already; a purge drops
+  // them all the same.
+  EXPECT_EQ(port.Purge(), 0);
+  EXPECT_EQ(port.Read(buf, 100, &n), 0);
+  EXPECT_EQ(n, 0u);
+
+  // A pulled adapter: bytes the port had taken from the driver before are
+  // all read, then comes the error.
+  ASSERT_TRUE(pty.Send(pattern.substr(0, 300)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_EQ(port.Read(buf, 100, &n), 0);
+  std::string before(buf, n);
+  ASSERT_EQ(n, 100u);
+  pty.Unplug();
+  int32_t result = 0;
+  for (int i = 0; i < 10 && result == 0; ++i) {
+    result = port.Read(buf, 100, &n);
+    before.append(buf, n);
+  }
+  EXPECT_EQ(before, pattern.substr(0, 300));
+  EXPECT_NE(result, 0);
 }
 
 TEST(SerialPort, BlockingReadsWaitForTheCountOrTimeOut) {
