@@ -38,7 +38,17 @@ Cell& Workbook::CellAt(uint32_t row, uint32_t column) {
     scratch_ = Cell();
     return scratch_;
   }
-  std::vector<Cell>& cells = rows_[row];
+  // Reports go down the sheet: a new row is most often past the last one,
+  // and a row in progress is most often the last one.
+  std::vector<Cell>* found;
+  if (rows_.empty() || rows_.rbegin()->first < row) {
+    found = &rows_.emplace_hint(rows_.end(), row, std::vector<Cell>())->second;
+  } else if (rows_.rbegin()->first == row) {
+    found = &rows_.rbegin()->second;
+  } else {
+    found = &rows_[row];
+  }
+  std::vector<Cell>& cells = *found;
   // Reports fill their rows left to right: the common case appends.
   auto it = cells.empty() || ColumnBefore(cells.back(), column)
                 ? cells.end()

@@ -13,12 +13,6 @@ bool Contains(const std::string& line, const char* text) {
 bool IsCAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-TokenList SplitLine(const std::string& line) {
-  TokenList tokens;
-  tokens.Split(line, " ");
-  return tokens;
-}
-
 }  // namespace
 
 bool ReportLineClassifier::IsReportStart(const std::string& line) const {
@@ -53,37 +47,37 @@ bool SampleLineClassifier::IsTableHeader(const std::string& line) const {
 }
 
 std::string SampleLineClassifier::UnitOfTableHeader(const std::string& line) const {
-  TokenList tokens = SplitLine(line);
+  const TokenList& tokens = TokensOf(line);
   return tokens.Count() >= 4 ? tokens.At(2) : std::string();
 }
 
 bool SampleLineClassifier::IsBlankLine(const std::string& line) const {
-  TokenList tokens = SplitLine(line);
+  const TokenList& tokens = TokensOf(line);
   return tokens.Count() == 2 && tokens.At(0) == "B" && IsNumberLike(tokens.At(1));
 }
 
 bool SampleLineClassifier::IsStandardLine(const std::string& line) const {
-  TokenList tokens = SplitLine(line);
+  const TokenList& tokens = TokensOf(line);
   return tokens.Count() == 3 && Contains(tokens.At(0), "S") && IsNumberLike(tokens.At(1)) &&
          IsNumberLike(tokens.At(2));
 }
 
 bool SampleLineClassifier::IsSampleLine(const std::string& line) const {
-  TokenList tokens = SplitLine(line);
+  const TokenList& tokens = TokensOf(line);
   return tokens.Count() >= 3 && IsIntegerLike(tokens.At(0)) && IsNumberLike(tokens.At(1)) &&
          IsNumberLike(tokens.At(2));
 }
 
 bool SampleLineClassifier::IsControlLine(const std::string& line) const {
-  TokenList tokens = SplitLine(line);
+  const TokenList& tokens = TokensOf(line);
   return tokens.Count() >= 3 && Contains(tokens.At(0), "C") && IsNumberLike(tokens.At(1)) &&
          IsNumberLike(tokens.At(2));
 }
 
 bool StripLineClassifier::IsStripRow(const std::string& line) const {
-  TokenList tokens = SplitLine(line);
+  const TokenList& tokens = TokensOf(line);
   if (tokens.Count() < 2) return false;
-  std::string well = tokens.At(0);
+  const std::string& well = tokens.At(0);
   std::string value;
   if (tokens.Count() == 2) {
     // Only a blank identifier column leaves a row of two tokens; the gap it
@@ -130,6 +124,6 @@ bool StripLineClassifier::IsUnitHeader(const std::string& line) const {
 }
 
 std::string StripLineClassifier::UnitOfUnitHeader(const std::string& line) const {
-  TokenList tokens = SplitLine(line);
+  const TokenList& tokens = TokensOf(line);
   return tokens.Count() >= 5 ? tokens.At(3) : std::string();
 }

@@ -99,8 +99,7 @@ bool StripReportHandler::WriteStripHeader() {
 }
 
 void StripReportHandler::WriteStripRow(const std::string& line) {
-  TokenList tokens;
-  tokens.Split(line, " ");
+  const TokenList& tokens = TokensOf(line);
   if (tokens.Count() < 2) return;
   std::string id, reading;
   if (tokens.Count() == 2) {

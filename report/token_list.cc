@@ -2,10 +2,15 @@
 
 #include "report/c_number.h"
 
+void TokenList::Add(const std::string& text, size_t pos, size_t size) {
+  if (static_cast<size_t>(count_) == tokens_.size()) tokens_.emplace_back();
+  tokens_[static_cast<size_t>(count_++)].assign(text, pos, size);
+}
+
 void TokenList::Split(const std::string& text, const std::string& delimiter) {
-  tokens_.clear();
+  count_ = 0;
   if (delimiter.empty()) {
-    if (!text.empty()) tokens_.push_back(text);
+    if (!text.empty()) Add(text, 0, text.size());
     return;
   }
   size_t pos = 0;
@@ -14,17 +19,29 @@ void TokenList::Split(const std::string& text, const std::string& delimiter) {
   while (true) {
     size_t hit = text.find(delimiter, pos);
     if (hit == std::string::npos) break;
-    std::string token = text.substr(pos, hit - pos);
+    Add(text, pos, hit - pos);
     pos = hit + n;
     while (text.compare(pos, n, delimiter) == 0) pos += n;
-    tokens_.push_back(std::move(token));
   }
-  if (pos < text.size()) tokens_.push_back(text.substr(pos));
+  if (pos < text.size()) Add(text, pos, text.size() - pos);
 }
 
-std::string TokenList::At(int i) const {
-  if (i < 0 || i >= Count()) return std::string();
+const std::string& TokenList::At(int i) const {
+  static const std::string kNone;
+  if (i < 0 || i >= Count()) return kNone;
   return tokens_[static_cast<size_t>(i)];
+}
+
+const TokenList& TokensOf(const std::string& line) {
+  thread_local std::string last;
+  thread_local TokenList tokens;
+  thread_local bool valid = false;
+  if (!valid || line != last) {
+    tokens.Split(line, " ");
+    last = line;
+    valid = true;
+  }
+  return tokens;
 }
 
 int TokenList::IntAt(int i) const {
@@ -32,10 +49,11 @@ int TokenList::IntAt(int i) const {
   return CAtoi(tokens_[static_cast<size_t>(i)]);
 }
 
+// The cheap test first: most readings hold a 0 and need no conversion.
 bool IsNumberLike(const std::string& token) {
-  return CAtof(token) != 0.0 || token.find('0') != std::string::npos;
+  return token.find('0') != std::string::npos || CAtof(token) != 0.0;
 }
 
 bool IsIntegerLike(const std::string& token) {
-  return CAtoi(token) != 0 || token.find('0') != std::string::npos;
+  return token.find('0') != std::string::npos || CAtoi(token) != 0;
 }

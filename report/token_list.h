@@ -10,15 +10,27 @@ class TokenList {
   /// Empties the list and fills it with the pieces of `text` between runs
   /// of `delimiter` (every caller passes one space; tabs are ordinary).
   void Split(const std::string& text, const std::string& delimiter);
-  int Count() const { return static_cast<int>(tokens_.size()); }
+  int Count() const { return count_; }
   /// Token i, or the empty text when there is no such token.
-  std::string At(int i) const;
+  const std::string& At(int i) const;
   /// atoi of token i, or 0 when there is no such token.
   int IntAt(int i) const;
 
  private:
+  void Add(const std::string& text, size_t pos, size_t size);
+
+  // Only the first count_ entries are tokens; the rest keep their storage
+  // for the next Split, which then allocates nothing for lines of the
+  // usual shape.
   std::vector<std::string> tokens_;
+  int count_ = 0;
 };
+
+/// The pieces of `line` between runs of spaces, as Split gives them. A
+/// line is classified by several tests one after another, so the last
+/// line's pieces are kept: the result is valid until the next call on the
+/// same thread.
+const TokenList& TokensOf(const std::string& line);
 
 /// atof of the token differs from 0.0, or the token holds a "0": 0.000,
 /// 12.5 and 1.5E are number-like; "**", "-" and OVER are not.
