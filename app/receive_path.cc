@@ -65,8 +65,8 @@ void ReceivePath::ExtractLines() {
 void ReceivePath::Deliver(std::string_view raw) {
   while (!raw.empty() && raw.back() == '\n') raw.remove_suffix(1);
   while (!raw.empty() && raw.front() == '\n') raw.remove_prefix(1);
-  std::string line(raw);
-  log_.WriteLine(line);
-  if (collector_ && IsPrintableLine(line)) collector_->FeedLine(line);
-  list_.AddLine(line);
+  line_.assign(raw);
+  log_.WriteLine(line_);
+  if (collector_ && IsPrintableLine(line_)) collector_->FeedLine(line_);
+  list_.AddLine(line_);
 }

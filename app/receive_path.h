@@ -75,4 +75,5 @@ class ReceivePath {
   std::string buffer_;
   size_t start_ = 0;    // first byte not yet delivered
   size_t scanned_ = 0;  // bytes from start_ up to here hold no CR
+  std::string line_;    // the line being delivered; reused for the next
 };

@@ -97,11 +97,11 @@ void TrafficLog::WriteEvent(std::string_view event) {
 
 void TrafficLog::WriteLine(std::string_view line) {
   if (!file_) return;
-  std::string text = StampNow();
-  text += ":\t";
-  text.append(line);
-  text += "\r\n";
-  WriteText(text);
+  text_ = StampNow();
+  text_ += ":\t";
+  text_.append(line);
+  text_ += "\r\n";
+  WriteText(text_);
 }
 
 void TrafficLog::WriteText(const std::string& text) {

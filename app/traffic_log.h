@@ -68,4 +68,6 @@ class TrafficLog : public LineLog {
   // of lines all arrives within the same second.
   std::tm stampTime_{};
   std::string stamp_;
+  // The line being written, kept so that a line costs no allocation.
+  std::string text_;
 };
