@@ -18,7 +18,16 @@ std::string CaptureSession::TrafficLogPath() {
   return LogFolder() + kPathSeparator + "USB_Serial.log";
 }
 
+void CaptureSession::HandleReportsOnThread() {
+  if (!worker_) worker_ = std::make_unique<ReportWorker>([this](const std::string& line) { collector_.FeedLine(line); });
+}
+
+void CaptureSession::SettleReports() {
+  if (worker_) worker_->Drain();
+}
+
 void CaptureSession::ApplySettings() {
+  SettleReports();
   CreateDataFolders();
   log_.Open(TrafficLogPath());
   collector_.RebuildHandler();
@@ -26,6 +35,9 @@ void CaptureSession::ApplySettings() {
 
 void CaptureSession::OnSerialMessage(uint32_t events, ByteSource* port) {
   receiver_.OnSerialMessage(events, port);
+  // What arrived is handed on now: an end line must not wait for the next
+  // bytes, which may be a long time coming.
+  if (worker_) worker_->Submit();
 }
 
 void CaptureSession::FeedBytes(const char* data, size_t size) {
@@ -36,9 +48,11 @@ void CaptureSession::FeedBytes(const char* data, size_t size) {
     data += n;
     size -= n;
   }
+  if (worker_) worker_->Submit();
 }
 
 void CaptureSession::FlushPendingReport() {
+  SettleReports();
   if (collector_.HasPendingLines()) collector_.FinishReport();
 }
 
@@ -54,7 +68,13 @@ void CaptureSession::Shutdown() {
   WriteGlimmerComPort(comPort_);
 }
 
-void CaptureSession::FeedLine(const std::string& line) { collector_.FeedLine(line); }
+void CaptureSession::FeedLine(const std::string& line) {
+  if (worker_) {
+    worker_->FeedLine(line);
+  } else {
+    collector_.FeedLine(line);
+  }
+}
 
 uint32_t CaptureSession::PortReader::Read(char* buffer, uint32_t size) {
   uint32_t count = 0;

@@ -1,24 +1,37 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/clock.h"
 #include "app/notice.h"
 #include "app/receive_path.h"
+#include "app/report_worker.h"
 #include "app/traffic_log.h"
 #include "report/report_collector.h"
 #include "serial/serial_listener.h"
 
 /// The capture without its window: traffic log, receive path and report
 /// collector, joined as the main window joins them. The desktop window and
-/// the headless tool both drive one of these, on one thread.
+/// the headless tool both drive one of these, on one thread; the headless
+/// tool may have the reports handled on a thread of their own.
 class CaptureSession : private LineConsumer {
  public:
   CaptureSession(Clock& clock, NoticeSink& notices, LineList& list);
   ~CaptureSession() override;
   CaptureSession(const CaptureSession&) = delete;
   CaptureSession& operator=(const CaptureSession&) = delete;
+
+  /// From now on, reports are recognised, laid out and exported on a thread
+  /// of their own, and the calling thread only cuts, logs and lists lines.
+  /// Every call below that touches the reports waits for that thread to
+  /// catch up first, so results are the same either way. Call before the
+  /// first line arrives. The clock and the notice sink must then take calls
+  /// from that thread as well.
+  void HandleReportsOnThread();
+  /// Waits until every line received so far has reached the collector.
+  void SettleReports();
 
   /// Brings folders, log and report handler in line with the stored
   /// settings: creates the data folders, reopens the traffic log in the Log
@@ -72,7 +85,11 @@ class CaptureSession : private LineConsumer {
 
   TrafficLog& Log() { return log_; }
   ReceivePath& Receiver() { return receiver_; }
-  ReportCollector& Collector() { return collector_; }
+  /// The collector, once every line received so far has reached it.
+  ReportCollector& Collector() {
+    SettleReports();
+    return collector_;
+  }
 
  private:
   void FeedLine(const std::string& line) override;
@@ -100,6 +117,8 @@ class CaptureSession : private LineConsumer {
   uint32_t connection_ = 0;
   TrafficLog log_;
   ReportCollector collector_;
+  // Feeds the collector on its own thread, when asked for; goes before it.
+  std::unique_ptr<ReportWorker> worker_;
   ReceivePath receiver_;
   // Last, so it is closed (its listener stopped) before the rest goes.
   CSerialWndAdapter port_;

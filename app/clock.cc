@@ -2,6 +2,7 @@
 
 std::tm SystemClock::LocalNow() {
   std::time_t now = std::time(nullptr);
+  std::lock_guard<std::mutex> lock(mutex_);
   if (now != last_) {
     localtime_r(&now, &lastLocal_);
     last_ = now;

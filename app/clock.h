@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <mutex>
 
 /// Source of the local date and time, so tests can fix the moment a line
 /// arrives or a report ends.
@@ -11,7 +12,8 @@ class Clock {
   virtual std::tm LocalNow() = 0;
 };
 
-/// The machine's clock in the local time zone.
+/// The machine's clock in the local time zone. Safe to read from several
+/// threads.
 class SystemClock : public Clock {
  public:
   std::tm LocalNow() override;
@@ -19,6 +21,7 @@ class SystemClock : public Clock {
  private:
   // Lines of a burst arrive within one second; the conversion to local
   // time is done once per second.
+  std::mutex mutex_;
   std::time_t last_ = -1;
   std::tm lastLocal_{};
 };

@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  session.HandleReportsOnThread();
   session.ApplySettings();
   std::FILE* in = stdin;
   if (options.replayFile != "-") {

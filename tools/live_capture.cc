@@ -101,6 +101,8 @@ int RunLiveCapture(const CaptureOptions& options) {
   StdoutLineList list(options.quiet);
   CaptureSession session(clock, notices, list);
   session.SetMessageWindow(&queue);
+  // Exports then never hold up reading and logging the port.
+  session.HandleReportsOnThread();
   std::string err;
   if (!session.Connect(&err)) {
     std::fprintf(stderr, "harrow-capture: %s\n", err.c_str());
