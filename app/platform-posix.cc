@@ -1,7 +1,9 @@
 #include "app/platform.h"
 
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -90,6 +92,11 @@ bool ReadWholeFile(const std::string& path, std::string* data, std::string* err)
 bool PathExists(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0;
+}
+
+void LowerThreadPriority() {
+  // On Linux a nice value set for a thread id applies to that thread only.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10);
 }
 
 void OsVersion(int* major, int* minor, int* build) {

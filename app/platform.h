@@ -51,6 +51,10 @@ void OsVersion(int* major, int* minor, int* build);
 /// The system's text for an error number (errno on POSIX).
 std::string SystemErrorText(int code);
 
+/// Lets the calling thread give way to the process's other threads when
+/// they compete for the processor: for background work. Best effort.
+void LowerThreadPriority();
+
 /// A file written under a temporary name in its target folder and given its
 /// final name only when every byte has reached the disk, so no reader ever
 /// sees a truncated file under the final name. Destroying an uncommitted

@@ -1,14 +1,8 @@
 #include "app/report_worker.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <utility>
 
-namespace {
-void LowerThreadPriority() { setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10); }
-}  // namespace
+#include "app/platform.h"
 
 ReportWorker::ReportWorker(Consumer consume, size_t maxQueuedBytes)
     : consume_(std::move(consume)), maxQueuedBytes_(maxQueuedBytes), thread_(&ReportWorker::Run, this) {}
@@ -54,6 +48,7 @@ void ReportWorker::Drain() {
 }
 
 void ReportWorker::Run() {
+  // Reading and logging the port come first; reports can wait a moment.
   LowerThreadPriority();
   Lines lines;
   std::string line;
