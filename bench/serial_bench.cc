@@ -144,12 +144,13 @@ double LiveCapture(const Workspace& w, int round) {
   int status;
   for (int i = 0; i < 120000 && ::waitpid(capture, &status, WNOHANG) == 0; ++i) {
     std::ifstream in(log, std::ios::binary | std::ios::ate);
-    // Only the tail matters: the end mark is the last line.
+    // Only the tail matters: the end mark is the last line received, and
+    // at most the note of the simulator hanging up follows it.
     std::streamoff size = in.tellg();
-    if (size > 64) {
-      std::string tail(64, 0);
-      in.seekg(size - 64);
-      in.read(tail.data(), 64);
+    if (size > 512) {
+      std::string tail(512, 0);
+      in.seekg(size - 512);
+      in.read(tail.data(), 512);
       if (tail.find("BENCHMARK END") != std::string::npos) {
         seconds = std::chrono::duration<double>(Clock::now() - start).count();
         break;
