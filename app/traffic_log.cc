@@ -15,6 +15,11 @@ bool WriteAll(FILE* f, const std::string& text) {
   return std::fwrite(text.data(), 1, text.size(), f) == text.size();
 }
 
+// Every line is flushed at once anyway: without a buffer, a line goes to
+// the system in one write straight from our own text, and the flush after
+// it finds nothing to do.
+void Unbuffer(FILE* f) { std::setvbuf(f, nullptr, _IONBF, 0); }
+
 }  // namespace
 
 TrafficLog::~TrafficLog() { Close(); }
@@ -50,6 +55,7 @@ void TrafficLog::Open(const std::string& path) {
   }
   file_ = std::fopen(path.c_str(), "ab+");
   if (!file_) return;
+  Unbuffer(file_);
   std::fseek(file_, 0, SEEK_END);
   size_ = std::ftell(file_);
   std::string head = kBanner + OsVersionLine();
@@ -69,6 +75,7 @@ void TrafficLog::RotateAndStart() {
 
   file_ = std::fopen(path_.c_str(), "wb");
   if (!file_) return;
+  Unbuffer(file_);
   std::string head = OsVersionLine();
   WriteAll(file_, head);
   std::fflush(file_);

@@ -3,8 +3,10 @@
 // pseudo-terminal as fast as the other side takes it; the other side is
 // either harrow-capture (100-byte reads, the traffic log flushed per line,
 // exports on) or a plain read loop with 64 KiB reads. Counters: bytes per
-// second of each, end to end, and their ratio; and, as the ceiling of the
-// capture, the same bytes through --replay (no port at all).
+// second of each, end to end, and their ratio; as the ceilings of the
+// capture, the same bytes through --replay (no port at all), and the lines
+// merely written to a file with one write call each (floor_ratio: the
+// ratio no capture that flushes per line can pass on this machine).
 // The idle benchmark reports the capture's CPU time over 10 s with the
 // port open and nothing arriving.
 
@@ -165,6 +167,31 @@ double LiveCapture(const Workspace& w, int round) {
   return seconds > 0 ? w.bytes / seconds : 0;
 }
 
+// What a flush per line costs by itself on this machine: the stream's lines,
+// each with a time stamp's worth of bytes in front, written to a file with
+// one write call each, and nothing else. No capture that flushes its log
+// per line can be faster; this bounds the ratio the capture can reach.
+double LogFloor(const Workspace& w) {
+  std::string data = ReadAll(w.transcript);
+  std::string path = w.Path("floor.log");
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
+  auto start = Clock::now();
+  std::string record;
+  size_t from = 0;
+  while (from < data.size()) {
+    size_t cr = data.find('\r', from);
+    if (cr == std::string::npos) cr = data.size();
+    record.assign("12/07/26 08:00:00:\t");
+    record.append(data, from, cr - from);
+    record += "\r\n";
+    if (::write(fd, record.data(), record.size()) < 0) break;
+    from = cr + 2;
+  }
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  ::close(fd);
+  return w.bytes / seconds;
+}
+
 // The same bytes through --replay: the receive path, log and exports
 // without any port, which bounds what the live capture can reach.
 double Replay(const Workspace& w, int round) {
@@ -179,13 +206,14 @@ double Replay(const Workspace& w, int round) {
 void BM_CaptureAgainstPlainReadLoop(benchmark::State& state) {
   ::setenv("XDG_CONFIG_HOME", "/tmp/harrow-serial-bench-config", 1);
   Workspace w;
-  double plain = 0, capture = 0, replay = 0;
+  double plain = 0, capture = 0, replay = 0, floor = 0;
   int round = 0;
   for (auto _ : state) {
     auto start = Clock::now();
     plain += PlainReadLoop(w);
     capture += LiveCapture(w, round);
     replay += Replay(w, round++);
+    floor += LogFloor(w);
     state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
   }
   state.counters["plain_MBps"] = plain / round / 1e6;
@@ -193,6 +221,8 @@ void BM_CaptureAgainstPlainReadLoop(benchmark::State& state) {
   state.counters["replay_MBps"] = replay / round / 1e6;
   state.counters["ratio"] = plain > 0 ? capture / plain : 0;
   state.counters["capture_vs_replay"] = replay > 0 ? capture / replay : 0;
+  state.counters["log_floor_MBps"] = floor / round / 1e6;
+  state.counters["floor_ratio"] = plain > 0 ? floor / plain : 0;
   state.counters["stream_MB"] = w.bytes / 1e6;
 }
 BENCHMARK(BM_CaptureAgainstPlainReadLoop)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
