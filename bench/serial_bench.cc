@@ -18,6 +18,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -70,30 +71,38 @@ struct Workspace {
   std::string transcript;
   size_t bytes = 0;
 
-  Workspace() {
+  // Long reports, as a reader printing many samples gives them: the body
+  // of one model's sample report over and over, then its end line; about
+  // 4 MB in all, each report exported as .txt and .xls when it ends. The
+  // last line marks the end for the measurement.
+  explicit Workspace(const std::string& model = "6310") {
     dir = fs::temp_directory_path() / ("harrow-serial-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    // Long reports, as a reader printing many samples gives them: the body
-    // of a sample report over and over, then its end line; about 4 MB in
-    // all, each report exported as .txt and .xls when it ends. The last
-    // line marks the end for the measurement.
-    std::string report = ReadAll(std::string(HARROW_SOURCE_DIR) + "/samples/6310-english.txt");
+    std::string report = ReadAll(std::string(HARROW_SOURCE_DIR) + "/samples/" + model + "-english.txt");
     if (report.empty()) {
       report = ReadAll(std::string(HARROW_SOURCE_DIR) + "/tests/serial/transcripts/6310-short.txt");
     }
+    // The body is what comes before the report's end line, which the
+    // models word differently.
     std::string endLine = "End of Test\r\n";
-    size_t end = report.rfind("End of Test");
-    std::string body = end == std::string::npos ? report : report.substr(0, end);
+    size_t end = std::min(report.rfind("End of Test"), report.rfind("Test Ended"));
+    std::string body = end == std::string::npos ? report : report.substr(0, report.rfind('\n', end) + 1);
     std::string longReport;
     while (longReport.size() < (400u << 10)) longReport += body;
     longReport += endLine;
     std::string all;
-    while (all.size() < (4u << 20)) all += longReport;
+    while (all.size() < (4u << 20)) {
+      all += longReport;
+      ++reports;
+    }
     all += kEndMark;
     transcript = (dir / "transcript.txt").string();
     std::ofstream(transcript, std::ios::binary) << all;
     bytes = all.size();
+    lines = static_cast<size_t>(std::count(all.begin(), all.end(), '\r'));
   }
+  size_t lines = 0;
+  int reports = 0;
   ~Workspace() {
     std::error_code ec;
     fs::remove_all(dir, ec);
@@ -128,10 +137,20 @@ double PlainReadLoop(const Workspace& w) {
   return total / seconds;
 }
 
+// Workbooks of finished reports below `root` (temporary files left out).
+int ExportedWorkbooks(const std::string& root) {
+  std::error_code ec;
+  int count = 0;
+  for (const auto& e : fs::directory_iterator(root + "/Excel", ec)) {
+    if (e.path().extension() == ".xls") ++count;
+  }
+  return count;
+}
+
 // The capture: bytes per second from the simulator's start until the last
-// line is in the traffic log (every line before it is then logged, shown
-// and, at each end of test, exported).
-double LiveCapture(const Workspace& w, int round) {
+// line is in the traffic log and every report has its workbook (the
+// reports are handled on a thread of their own and may finish later).
+double LiveCapture(const Workspace& w, const std::string& model, int round) {
   std::string link = w.Path("port");
   std::string root = w.Path(("root" + std::to_string(round)).c_str());
   std::string log = root + "/Log/USB_Serial.log";
@@ -140,7 +159,7 @@ double LiveCapture(const Workspace& w, int round) {
   pid_t sim = Spawn({READER_SIM, "--fast", "--link", link, w.transcript}, w.Path("live-sim.out"),
                     w.Path("sim.err"));
   FirstLine(w.Path("live-sim.out"));
-  pid_t capture = Spawn({HARROW_CAPTURE, "--quiet", "--port", link, "--model", "6310", "--root", root},
+  pid_t capture = Spawn({HARROW_CAPTURE, "--quiet", "--port", link, "--model", model, "--root", root},
                         w.Path("capture.out"), w.Path("capture.err"));
   double seconds = 0;
   int status;
@@ -153,7 +172,7 @@ double LiveCapture(const Workspace& w, int round) {
       std::string tail(512, 0);
       in.seekg(size - 512);
       in.read(tail.data(), 512);
-      if (tail.find("BENCHMARK END") != std::string::npos) {
+      if (tail.find("BENCHMARK END") != std::string::npos && ExportedWorkbooks(root) >= w.reports) {
         seconds = std::chrono::duration<double>(Clock::now() - start).count();
         break;
       }
@@ -194,25 +213,32 @@ double LogFloor(const Workspace& w) {
 
 // The same bytes through --replay: the receive path, log and exports
 // without any port, which bounds what the live capture can reach.
-double Replay(const Workspace& w, int round) {
+double Replay(const Workspace& w, const std::string& model, int round) {
   std::string root = w.Path(("replay" + std::to_string(round)).c_str());
   auto start = Clock::now();
-  pid_t replay = Spawn({HARROW_CAPTURE, "--quiet", "--model", "6310", "--root", root, "--replay", w.transcript},
+  pid_t replay = Spawn({HARROW_CAPTURE, "--quiet", "--model", model, "--root", root, "--replay", w.transcript},
                        w.Path("replay.out"), w.Path("replay.err"));
   WaitFor(replay);
   return w.bytes / std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// The models' sample reports differ in line length, and the per-line cost
+// of the log is what bounds the capture: 6310 has the shortest lines (27
+// bytes on average), 6120 the longest (50).
+const char* const kModels[] = {"6310", "6350", "6480", "6120"};
+
 void BM_CaptureAgainstPlainReadLoop(benchmark::State& state) {
   ::setenv("XDG_CONFIG_HOME", "/tmp/harrow-serial-bench-config", 1);
-  Workspace w;
+  const std::string model = kModels[state.range(0)];
+  state.SetLabel(model);
+  Workspace w(model);
   double plain = 0, capture = 0, replay = 0, floor = 0;
   int round = 0;
   for (auto _ : state) {
     auto start = Clock::now();
     plain += PlainReadLoop(w);
-    capture += LiveCapture(w, round);
-    replay += Replay(w, round++);
+    capture += LiveCapture(w, model, round);
+    replay += Replay(w, model, round++);
     floor += LogFloor(w);
     state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
   }
@@ -224,8 +250,13 @@ void BM_CaptureAgainstPlainReadLoop(benchmark::State& state) {
   state.counters["log_floor_MBps"] = floor / round / 1e6;
   state.counters["floor_ratio"] = plain > 0 ? floor / plain : 0;
   state.counters["stream_MB"] = w.bytes / 1e6;
+  state.counters["bytes_per_line"] = w.lines ? static_cast<double>(w.bytes) / w.lines : 0;
 }
-BENCHMARK(BM_CaptureAgainstPlainReadLoop)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_CaptureAgainstPlainReadLoop)
+    ->DenseRange(0, 3)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 
 // CPU time of a process so far, in nanoseconds.
 double CpuNanoseconds(pid_t pid) {
