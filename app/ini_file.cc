@@ -91,7 +91,14 @@ bool IniRead(const std::string& path, std::string_view section, std::string_view
 bool IniWrite(const std::string& path, std::string_view section, std::string_view key,
               std::string_view value, std::string* err) {
   std::string data;
-  ReadWholeFile(path, &data, nullptr);  // a missing file is simply empty
+  std::string readErr;
+  // A missing file is simply empty. One that is there but cannot be read
+  // would be replaced by a file holding this key alone, and every other
+  // setting in it would be lost: refuse instead.
+  if (!ReadWholeFile(path, &data, &readErr) && PathExists(path)) {
+    if (err) *err = readErr;
+    return false;
+  }
   const std::string eol = data.find("\r\n") != std::string::npos ? "\r\n" : "\n";
   // Built with append: GCC 12 warns falsely (-Wrestrict) on chains of +.
   std::string keyLine(key);
