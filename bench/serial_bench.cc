@@ -87,6 +87,7 @@ struct Workspace {
     std::string endLine = "End of Test\r\n";
     size_t end = std::min(report.rfind("End of Test"), report.rfind("Test Ended"));
     std::string body = end == std::string::npos ? report : report.substr(0, report.rfind('\n', end) + 1);
+    if (body.empty()) body = report;
     std::string longReport;
     while (longReport.size() < (400u << 10)) longReport += body;
     longReport += endLine;
