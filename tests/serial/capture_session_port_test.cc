@@ -6,53 +6,29 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 
 #include <gtest/gtest.h>
 
 #include "app/capture_session.h"
 #include "app/settings.h"
+#include "tests/serial/posted_messages.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/test_support.h"
 
 namespace {
 
-struct Posted {
-  uint32_t message, wParam, lParam;
-};
-
-// The window's queue: the listener posts, the test thread handles.
-class TestQueue : public MessageSink, public MessageWindow {
- public:
-  void PostMessage(uint32_t message, uint32_t wParam, uint32_t lParam) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queue_.push_back({message, wParam, lParam});
-    changed_.notify_all();
+// The window's part: handles the posted messages in order until `done`
+// holds or 5 seconds pass.
+template <typename Done>
+bool PumpUntil(PostedMessages& queue, CaptureSession& session, Done done) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done()) {
+    Posted m;
+    if (!queue.TakeNext(deadline, &m)) return false;
+    if (m.message == DefaultComMessage()) session.OnPortMessage(m.wParam, m.lParam);
   }
-  MessageSink* GetMessageSink() override { return this; }
-
-  /// Handles messages until `done` holds or 5 seconds pass.
-  template <typename Done>
-  bool PumpUntil(CaptureSession& session, Done done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-      std::unique_lock<std::mutex> lock(mutex_);
-      if (!changed_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) return false;
-      Posted m = queue_.front();
-      queue_.pop_front();
-      lock.unlock();
-      if (m.message == DefaultComMessage()) session.OnPortMessage(m.wParam, m.lParam);
-    }
-    return true;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<Posted> queue_;
-};
+  return true;
+}
 
 class RecordingList : public LineList {
  public:
@@ -65,7 +41,7 @@ struct SessionFixture {
   FixedClock clock{MakeLocalTime(2024, 3, 5, 11, 5, 40)};
   RecordingNoticeSink notices;
   RecordingList list;
-  TestQueue queue;
+  PostedMessages queue;
   CaptureSession session{clock, notices, list};
 
   SessionFixture() { session.SetMessageWindow(&queue); }
@@ -100,7 +76,7 @@ TEST(CaptureSessionPort, ConnectConfiguresTheLineAndLinesArrive) {
   EXPECT_EQ(port.GetEventMask(), 0x00C9u);
 
   ASSERT_TRUE(pty.Send("A\r\nB\r"));
-  ASSERT_TRUE(f.queue.PumpUntil(f.session, [&] { return f.list.lines.size() >= 2; }));
+  ASSERT_TRUE(PumpUntil(f.queue, f.session, [&] { return f.list.lines.size() >= 2; }));
   EXPECT_EQ(f.list.lines, (std::vector<std::string>{"A", "B"}));
   EXPECT_NE(f.Log().find(":\tB\r\n"), std::string::npos);
 
@@ -122,10 +98,10 @@ TEST(CaptureSessionPort, PulledAdapterIsReportedAndReopenedKeepingThePartialLine
   f.session.ApplySettings();
 
   ASSERT_TRUE(first->Send("one\r\ntw"));
-  ASSERT_TRUE(f.queue.PumpUntil(f.session, [&] { return f.session.Receiver().PendingBytes() == 3; }));
+  ASSERT_TRUE(PumpUntil(f.queue, f.session, [&] { return f.session.Receiver().PendingBytes() == 3; }));
   first->Unplug();
   ::unlink(link.c_str());
-  ASSERT_TRUE(f.queue.PumpUntil(f.session, [&] { return f.session.ReconnectPending(); }));
+  ASSERT_TRUE(PumpUntil(f.queue, f.session, [&] { return f.session.ReconnectPending(); }));
   EXPECT_FALSE(f.session.Port().IsOpen());
   ASSERT_EQ(f.notices.notices.size(), 1u);
   EXPECT_NE(f.notices.notices[0].find("Lost the connection"), std::string::npos);
@@ -148,7 +124,7 @@ TEST(CaptureSessionPort, PulledAdapterIsReportedAndReopenedKeepingThePartialLine
   EXPECT_TRUE(f.session.Port().IsOpen());
 
   ASSERT_TRUE(second.Send("o\r"));
-  ASSERT_TRUE(f.queue.PumpUntil(f.session, [&] { return f.list.lines.size() >= 2; }));
+  ASSERT_TRUE(PumpUntil(f.queue, f.session, [&] { return f.list.lines.size() >= 2; }));
   EXPECT_EQ(f.list.lines, (std::vector<std::string>{"one", "two"}));
   f.session.ClosePort();
 }

@@ -4,46 +4,15 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "tests/serial/posted_messages.h"
 #include "tests/serial/pty_pair.h"
 
 namespace {
-
-struct Posted {
-  uint32_t message, wParam, lParam;
-};
-
-class RecordingSink : public MessageSink, public MessageWindow {
- public:
-  void PostMessage(uint32_t message, uint32_t wParam, uint32_t lParam) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    posted_.push_back({message, wParam, lParam});
-    changed_.notify_all();
-  }
-  MessageSink* GetMessageSink() override { return this; }
-
-  /// Waits until at least `count` messages came; all of them.
-  std::vector<Posted> WaitFor(size_t count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, std::chrono::seconds(5), [&] { return posted_.size() >= count; });
-    return posted_;
-  }
-  size_t Count() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return posted_.size();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<Posted> posted_;
-};
 
 TEST(SerialListener, MessageIdsAreRegisteredOncePerName) {
   EXPECT_EQ(RegisterMessage("CSerialWnd_DefaultComMsg"), DefaultComMessage());
@@ -57,7 +26,7 @@ TEST(SerialListener, MessageIdsAreRegisteredOncePerName) {
 
 TEST(SerialListener, ArrivingBytesPostTheMessageWithTheUserValue) {
   PtyPair pty;
-  RecordingSink sink;
+  PostedMessages sink;
   CSerialWnd port;
   ASSERT_EQ(port.Open(pty.name().c_str(), &sink, 0, 77), 0);
   ASSERT_TRUE(pty.Send("a"));
@@ -68,7 +37,7 @@ TEST(SerialListener, ArrivingBytesPostTheMessageWithTheUserValue) {
   EXPECT_EQ(got[0].lParam, 77u);
   port.Close();
 
-  RecordingSink other;
+  PostedMessages other;
   CSerialWndAdapter adapter;
   ASSERT_EQ(adapter.Open(pty.name().c_str(), static_cast<MessageWindow*>(&other), 0x4321, 5), 0);
   ASSERT_TRUE(pty.Send("b"));
@@ -80,7 +49,7 @@ TEST(SerialListener, ArrivingBytesPostTheMessageWithTheUserValue) {
 
 TEST(SerialListener, UnreadBytesDoNotRepeatTheNotification) {
   PtyPair pty;
-  RecordingSink sink;
+  PostedMessages sink;
   CSerialWnd port;
   ASSERT_EQ(port.Open(pty.name().c_str(), &sink), 0);
   ASSERT_TRUE(pty.Send("unread"));
@@ -96,7 +65,7 @@ TEST(SerialListener, UnreadBytesDoNotRepeatTheNotification) {
 
 TEST(SerialListener, StartThreadTwiceRunsOneThread) {
   PtyPair pty;
-  RecordingSink sink;
+  PostedMessages sink;
   CSerialWnd port;
   int before = ThreadCount();
   ASSERT_EQ(port.Open(pty.name().c_str(), &sink), 0);
@@ -110,7 +79,7 @@ TEST(SerialListener, StartThreadTwiceRunsOneThread) {
 
 TEST(SerialListener, NoNotificationAfterCloseReturnsWhileBytesKeepArriving) {
   PtyPair pty;
-  RecordingSink sink;
+  PostedMessages sink;
   CSerialWnd port;
   ASSERT_EQ(port.Open(pty.name().c_str(), &sink), 0);
   std::atomic<bool> stop{false};
@@ -134,7 +103,7 @@ TEST(SerialListener, NoNotificationAfterCloseReturnsWhileBytesKeepArriving) {
 
 TEST(SerialListener, DestroyingWithoutCloseStopsTheThreadAndFreesThePort) {
   PtyPair pty;
-  RecordingSink sink;
+  PostedMessages sink;
   int before = ThreadCount();
   {
     CSerialWndAdapter port;
@@ -166,7 +135,7 @@ TEST(SerialListener, ThreeArgumentOpenStartsNoThread) {
 
 TEST(SerialListener, PulledDevicePostsPortLostOnceAndEndsTheThread) {
   auto pty = std::make_unique<PtyPair>();
-  RecordingSink sink;
+  PostedMessages sink;
   CSerialWnd port;
   ASSERT_EQ(port.Open(pty->name().c_str(), &sink, 0, 9), 0);
   pty->Unplug();
