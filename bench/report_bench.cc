@@ -23,6 +23,7 @@
 #include "app/capture_session.h"
 #include "app/clock.h"
 #include "app/notice.h"
+#include "app/platform.h"
 #include "app/settings.h"
 #include "bench/ratio_reporter.h"
 #include "report/report_collector.h"
@@ -57,14 +58,9 @@ class TickingClock : public Clock {
 };
 
 std::string ReadAll(const std::string& path) {
-  std::string out;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buf[1 << 16];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    std::fclose(f);
-  }
-  return out;
+  std::string data;
+  ReadWholeFile(path, &data, nullptr);  // a missing file reads as empty
+  return data;
 }
 
 struct ModelStream {

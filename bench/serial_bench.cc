@@ -24,11 +24,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/platform.h"
 #include "tests/spawn.h"
 
 namespace {
@@ -49,10 +49,9 @@ int WaitFor(pid_t pid) {
 }
 
 std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  std::string data;
+  ReadWholeFile(path, &data, nullptr);  // a missing file reads as empty
+  return data;
 }
 
 // The first line of a file, once it is there.
