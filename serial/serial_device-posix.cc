@@ -72,6 +72,10 @@ uint32_t BitsOf(speed_t speed) {
   return 0;
 }
 
+// Pseudo-terminals and some adapters keep no line counters: TIOCGICOUNT
+// fails with one of these.
+bool KeepsNoCounters(int code) { return code == ENOTTY || code == EINVAL; }
+
 bool IsNonBlocking(const ReadTimeouts& t) {
   return t.interval == 0xFFFFFFFF && t.totalMultiplier == 0 && t.totalConstant == 0;
 }
@@ -209,7 +213,7 @@ int32_t PosixSerialDevice::Open(const std::string& portName) {
   nonBlocking_ = false;
   // Pseudo-terminals keep no counters; they stay zero there.
   counters_ = serial_icounter_struct{};
-  countersKept_ = ::ioctl(fd_, TIOCGICOUNT, &counters_) == 0 || (errno != ENOTTY && errno != EINVAL);
+  countersKept_ = ::ioctl(fd_, TIOCGICOUNT, &counters_) == 0 || !KeepsNoCounters(errno);
   return 0;
 }
 
@@ -526,12 +530,11 @@ int32_t PosixSerialDevice::ClearErrors(uint32_t* errors) {
   *errors = 0;
   std::lock_guard<std::mutex> lock(mutex_);
   if (lost_) return EIO;
-  serial_icounter_struct now{};
   if (!countersKept_) return 0;
+  serial_icounter_struct now{};
   if (::ioctl(fd_, TIOCGICOUNT, &now) != 0) {
-    // Pseudo-terminals and some adapters keep no line counters; they are
-    // not asked again on every arrival.
-    if (errno == ENOTTY || errno == EINVAL) {
+    // Not asked again on every arrival.
+    if (KeepsNoCounters(errno)) {
       countersKept_ = false;
       return 0;
     }
