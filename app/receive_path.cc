@@ -18,9 +18,15 @@ void ReceivePath::OnSerialMessage(uint32_t events, ByteSource* port) {
       count = port->Read(chunk, kChunkSize);
       if (count > kChunkSize) count = 0;
       Append(chunk, count);
+      // Lines are cut as the chunks come, not once the driver is empty: a
+      // sender that keeps the driver full would otherwise keep every line
+      // waiting, in a buffer without bound. The lines are the same either
+      // way, since where a line ends depends only on the bytes.
+      ExtractLines();
     } while (count == kChunkSize);
+  } else {
+    ExtractLines();
   }
-  ExtractLines();
 }
 
 void ReceivePath::Append(const char* data, size_t size) { buffer_.append(data, size); }

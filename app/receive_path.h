@@ -52,7 +52,8 @@ class ReceivePath {
 
   /// Handles one notification of the port listener: when `events` has
   /// kRxChar, drains `port` in reads of kChunkSize bytes until a shorter
-  /// read; then cuts out every complete line.
+  /// read, cutting out every complete line after each read; otherwise cuts
+  /// out the complete lines already received.
   void OnSerialMessage(uint32_t events, ByteSource* port);
   /// Appends received bytes without cutting lines.
   void Append(const char* data, size_t size);

@@ -101,6 +101,35 @@ TEST(ReceivePath, DrainsWhileReadsComeBackFull) {
   EXPECT_EQ(path.PendingBytes(), 99u);
 }
 
+// A sender that keeps the driver full: 20,000 reads come back full before
+// the first short one. Lines must flow while the drain goes on, and what
+// waits in the receive path must stay within one line.
+TEST(ReceivePath, ALongDrainHandsLinesOnAsTheyComeAndKeepsLittle) {
+  struct FloodingPort : ByteSource {
+    Recorder* recorder;
+    ReceivePath* path;
+    size_t reads = 0, mostPending = 0, linesBeforeLastRead = 0;
+    uint32_t Read(char* buffer, uint32_t size) override {
+      mostPending = std::max(mostPending, path->PendingBytes());
+      linesBeforeLastRead = recorder->logged.size();
+      if (++reads > 20000) return 0;
+      std::string chunk = std::string(size - 1, static_cast<char>('a' + reads % 26)) + "\r";
+      chunk.copy(buffer, size);
+      return size;
+    }
+  };
+  Recorder r;
+  ReceivePath path(r, &r, r);
+  FloodingPort port;
+  port.recorder = &r;
+  port.path = &path;
+  path.OnSerialMessage(1, &port);
+  EXPECT_EQ(r.logged.size(), 20000u);
+  EXPECT_EQ(port.linesBeforeLastRead, 20000u);
+  EXPECT_LT(port.mostPending, size_t{ReceivePath::kChunkSize});
+  EXPECT_EQ(r.listed.back(), std::string(99, static_cast<char>('a' + 20000 % 26)));
+}
+
 TEST(ReceivePath, WithoutTheReceiveBitNothingIsReadButLinesAreStillCut) {
   Recorder r;
   ReceivePath path(r, &r, r);
