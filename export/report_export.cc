@@ -81,15 +81,17 @@ ExportName ChooseExportName(const std::tm& time) {
   static std::string lastKey;
   static int lastNumber = 0;
   const std::string key = text + '\n' + excel + '\n' + stamp;
-  int first = lastKey == key ? lastNumber + 1 : 1;
-  for (int n = first; n < first + kMaxNameTries; ++n) {
+  int n = lastKey == key ? lastNumber + 1 : 1;
+  const int lastTry = n + kMaxNameTries - 1;
+  for (;; ++n) {
     name.base = NumberedName(stamp, n);
-    lastKey = key;
-    lastNumber = n;
+    if (n == lastTry) break;
     if (!PathExists(text + name.base + ".txt") && !PathExists(excel + name.base + ".xls") &&
         !PathExists(excel + name.base + ".xlsx") && !PathExists(excel + name.base + ".csv"))
       break;
   }
+  lastKey = key;
+  lastNumber = n;
   return name;
 }
 
