@@ -33,13 +33,12 @@ const std::string& TokenList::At(int i) const {
 }
 
 const TokenList& TokensOf(const std::string& line) {
+  // Both start out as the empty line and its (no) pieces.
   thread_local std::string last;
   thread_local TokenList tokens;
-  thread_local bool valid = false;
-  if (!valid || line != last) {
+  if (line != last) {
     tokens.Split(line, " ");
     last = line;
-    valid = true;
   }
   return tokens;
 }
