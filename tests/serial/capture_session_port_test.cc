@@ -129,10 +129,6 @@ TEST(CaptureSessionPort, PulledAdapterIsReportedAndReopenedKeepingThePartialLine
   f.session.ClosePort();
 }
 
-}  // namespace
-
-namespace {
-
 TEST(CaptureSessionPort, AnAdapterIsFoundAgainByItsStableLink) {
   PtyPair pty;
   TempDir byId;
