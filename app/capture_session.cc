@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "app/settings.h"
 
 CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list)

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "app/clock.h"
-#include "app/notice.h"
+#include "platform/clock.h"
+#include "platform/notice.h"
 #include "app/receive_path.h"
 #include "app/report_worker.h"
 #include "app/traffic_log.h"

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "app/settings.h"
 
 namespace {

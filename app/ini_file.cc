@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 ReportWorker::ReportWorker(Consumer consume, size_t maxQueuedBytes)
     : consume_(std::move(consume)), maxQueuedBytes_(maxQueuedBytes), thread_(&ReportWorker::Run, this) {}

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "app/ini_file.h"
-#include "app/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

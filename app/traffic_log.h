@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/clock.h"
+#include "platform/clock.h"
 
 /// Receiver of every line cut out of the serial stream.
 class LineLog {

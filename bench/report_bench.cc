@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "app/capture_session.h"
-#include "app/clock.h"
-#include "app/notice.h"
-#include "app/platform.h"
+#include "platform/clock.h"
+#include "platform/notice.h"
+#include "platform/platform.h"
 #include "app/settings.h"
 #include "bench/ratio_reporter.h"
 #include "report/report_collector.h"

@@ -30,7 +30,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "tests/spawn.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "export/byte_sink.h"
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 bool StringSink::Write(const void* data, size_t size, std::string*) {
   bytes.append(static_cast<const char*>(data), size);

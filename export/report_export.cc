@@ -4,7 +4,7 @@
 #include <cctype>
 #include <functional>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "app/settings.h"
 #include "export/byte_sink.h"
 #include "export/csv_writer.h"

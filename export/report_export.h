@@ -3,7 +3,7 @@
 #include <ctime>
 #include <string>
 
-#include "app/notice.h"
+#include "platform/notice.h"
 
 class TextReport;
 class Workbook;

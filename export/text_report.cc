@@ -1,6 +1,6 @@
 #include "export/text_report.h"
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 bool TextReport::Write(ByteSink& sink, std::string* err) const {
   std::string block;

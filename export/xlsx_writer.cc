@@ -9,7 +9,7 @@
 #include <sstream>
 #include <utility>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "export/workbook.h"
 
 namespace {

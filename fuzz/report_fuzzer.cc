@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/capture_session.h"
-#include "app/clock.h"
-#include "app/notice.h"
+#include "platform/clock.h"
+#include "platform/notice.h"
 #include "app/settings.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/notice.h"
+#include "platform/clock.h"
+#include "platform/notice.h"
 #include "export/report_export.h"
 #include "export/text_report.h"
 

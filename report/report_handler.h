@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "app/notice.h"
+#include "platform/notice.h"
 #include "export/report_export.h"
 #include "export/workbook.h"
 #include "report/line_classifier.h"

@@ -20,8 +20,8 @@
 #include <mutex>
 
 #include "app/capture_session.h"
-#include "app/clock.h"
-#include "app/notice.h"
+#include "platform/clock.h"
+#include "platform/notice.h"
 #include "app/settings.h"
 #include "serial/port_enumeration.h"
 #include "tools/replay.h"

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 void StdoutLineList::AddLine(const std::string& line) {
   ++count_;

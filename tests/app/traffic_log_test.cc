@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "tests/test_support.h"
 
 namespace {

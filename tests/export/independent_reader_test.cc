@@ -11,8 +11,8 @@
 #include <set>
 #include <sstream>
 
-#include "app/clock.h"
-#include "app/platform.h"
+#include "platform/clock.h"
+#include "platform/platform.h"
 #include "app/settings.h"
 #include "export/report_export.h"
 #include "export/xlsx_writer.h"

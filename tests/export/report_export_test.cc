@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <set>
 
-#include "app/clock.h"
+#include "platform/clock.h"
 #include "app/settings.h"
 #include "export/text_report.h"
 #include "export/workbook.h"

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/capture_session.h"
-#include "app/clock.h"
-#include "app/notice.h"
+#include "platform/clock.h"
+#include "platform/notice.h"
 #include "app/settings.h"
 #include "tests/test_support.h"
 

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "app/clock.h"
-#include "app/notice.h"
+#include "platform/clock.h"
+#include "platform/notice.h"
 #include "app/settings.h"
 #include "report/report_handler.h"
 #include "tests/report/handler_test_util.h"

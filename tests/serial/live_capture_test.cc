@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "tests/spawn.h"
 #include "tests/test_support.h"
 

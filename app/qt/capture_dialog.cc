@@ -1,0 +1,284 @@
+#include "app/qt/capture_dialog.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/qt/about_dialog.h"
+#include "app/qt/dialog_units.h"
+#include "app/qt/line_list_model.h"
+#include "app/qt/notice_area.h"
+#include "platform/platform.h"
+#include "app/settings.h"
+#include "app/qt/settings_dialog.h"
+#include "app/qt/system_menu.h"
+#include "controls/qt/round_frame.h"
+#include "controls/qt/styled_label.h"
+
+namespace {
+
+// One listener notification, carried to the window's thread.
+class SerialNotification : public QEvent {
+ public:
+  SerialNotification(uint32_t wParam, uint32_t lParam)
+      : QEvent(CaptureDialog::kSerialEvent), wParam(wParam), lParam(lParam) {}
+  uint32_t wParam;
+  uint32_t lParam;
+};
+
+constexpr int kReconnectMilliseconds = 1000;
+
+QPushButton* AddButton(QWidget* parent, const DialogUnits& u, const char* id, const char* text, int x, int y,
+                       int w, int h) {
+  auto* b = new QPushButton(QString::fromLatin1(text), parent);
+  b->setObjectName(QString::fromLatin1(id));
+  // Enter closes the window as its OK; no button takes it over.
+  b->setAutoDefault(false);
+  Place(b, u, x, y, w, h);
+  return b;
+}
+
+QLabel* AddText(QWidget* parent, const DialogUnits& u, const char* id, const char* text, int x, int y, int w,
+                int h, Qt::Alignment align = Qt::AlignLeft) {
+  auto* l = new QLabel(QString::fromLatin1(text), parent);
+  l->setObjectName(QString::fromLatin1(id));
+  l->setAlignment(align | Qt::AlignTop);
+  Place(l, u, x, y, w, h);
+  return l;
+}
+
+// The list's font with the face "Lucida Console", or the system's fixed
+// font where that face is missing; size and weight stay the list's.
+QFont ListFont(const QFont& base) {
+  QFont font = base;
+  QString face = QStringLiteral("Lucida Console");
+  if (!QFontDatabase::families().contains(face))
+    face = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+  font.setFamily(face);
+  font.setStyleHint(QFont::TypeWriter);
+  return font;
+}
+
+QString Local(const std::string& text) { return QString::fromLocal8Bit(text.c_str()); }
+
+}  // namespace
+
+CaptureDialog::CaptureDialog(Clock& clock, QWidget* parent)
+    : QDialog(parent),
+      notices_(new NoticeArea(this)),
+      lines_(new LineListModel(this)),
+      session_(clock, *notices_, *lines_) {
+  setObjectName(QStringLiteral("102"));
+  setWindowTitle(QStringLiteral("Harrow "));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  InitAppResources();
+  setWindowIcon(QIcon(QStringLiteral(":/harrow.png")));
+  setFont(DialogFont());
+  BuildControls();
+  AppendAboutToSystemMenu(this, QStringLiteral("&About Kestrel..."));
+  session_.SetMessageWindow(this);
+  reconnectTimer_.setInterval(kReconnectMilliseconds);
+  connect(&reconnectTimer_, &QTimer::timeout, this, &CaptureDialog::OnReconnectTimer);
+}
+
+CaptureDialog::~CaptureDialog() { ShutDown(); }
+
+void CaptureDialog::BuildControls() {
+  DialogUnits u = DialogUnits::Of(font());
+  setFixedSize(u.MapX(343), u.MapY(339));
+
+  connect(AddButton(this, u, "1029", "(Re)Connect", 30, 1, 50, 14), &QPushButton::clicked, this,
+          [this] { Connect(); });
+  connect(AddButton(this, u, "1023", "Settings", 145, 1, 50, 14), &QPushButton::clicked, this,
+          &CaptureDialog::OnSettings);
+  connect(AddButton(this, u, "1034", "About Info", 249, 1, 50, 14), &QPushButton::clicked, this,
+          [] { AboutDialog::Show(); });
+  QPushButton* close = AddButton(this, u, "2", "Close", 298, 1, 38, 14);
+  close->hide();
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  AddText(this, u, "1005", "Received:", 14, 6, 34, 8)->hide();
+
+  // The frame comes first so that the list lies above it.
+  frame_ = new CRoundFrame(this);
+  frame_->setObjectName(QStringLiteral("1020"));
+  Place(frame_, u, 6, 19, 330, 274);
+
+  list_ = new QListView(this);
+  list_->setObjectName(QStringLiteral("1007"));
+  list_->setModel(lines_);
+  list_->setUniformItemSizes(true);
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  list_->setFrameStyle(QFrame::Box | QFrame::Plain);
+  list_->setFont(ListFont(list_->font()));
+  Place(list_, u, 13, 26, 315, 259);
+  connect(lines_, &LineListModel::LinesShown, this, [this](int last) {
+    QModelIndex index = lines_->index(last);
+    list_->setCurrentIndex(index);
+    list_->scrollTo(index);
+  });
+
+  // The export buttons are kept from the original layout, hidden and inert.
+  for (QPushButton* b : {AddButton(this, u, "1019", "Export and Reset Data", 6, 274, 79, 15),
+                         AddButton(this, u, "1018", "Export Data to Excel Format", 232, 287, 104, 16)}) {
+    b->hide();
+    b->setEnabled(false);
+  }
+
+  modelLabel_ = new CStyledLabel(this);
+  modelLabel_->setObjectName(QStringLiteral("1021"));
+  modelLabel_->SetStyle(kSsCenter);
+  Place(modelLabel_, u, 103, 287, 54, 11);
+  modelLabel_->SetLabelText(QStringLiteral("Glowmeter"));
+  modelLabel_->SetPointSize(15).SetBold(true).SetForeground(QColor(0, 0, 0));
+
+  connect(AddButton(this, u, "1008", "Clear Screen", 9, 300, 53, 14), &QPushButton::clicked, this,
+          &CaptureDialog::OnClearScreen);
+  exportNote_ = AddText(this, u, "1030", "Data is exported automatically when the test ends into:", 141, 303, 192,
+                        8, Qt::AlignRight);
+  excelHint_ = AddText(this, u, "1028", " (C:\\Excel_6XXX\\YY_MM_DD_HH_MM_SS.xls)", 76, 315, 257, 9, Qt::AlignRight);
+  textHint_ = AddText(this, u, "1031", " (C:\\Excel_6XXX\\YY_MM_DD_HH_MM_SS.txt)", 76, 324, 257, 9, Qt::AlignRight);
+
+  // Notices cover the hints until dismissed.
+  Place(notices_, u, 66, 298, 270, 39);
+  notices_->raise();
+}
+
+void CaptureDialog::Initialise() {
+  if (shutDown_) return;
+  std::string err;
+  if (!session_.Connect(&err)) {
+    // Nothing is captured yet, so this box may wait for the user.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Harrow"), Local(err), QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("connect_error"));
+    box.exec();
+  }
+  ApplySettings();
+  reconnectTimer_.start();
+}
+
+bool CaptureDialog::Connect() {
+  if (shutDown_) return false;
+  std::string err;
+  bool connected = session_.Connect(&err);
+  UpdatePortStatus();
+  if (!connected) ShowConnectError(err);
+  return connected;
+}
+
+void CaptureDialog::ShowConnectError(const std::string& err) {
+  // The box shows without a nested event loop: the capture goes on behind it.
+  if (connectError_) connectError_->close();
+  auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Harrow"), Local(err), QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("connect_error"));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setModal(false);
+  box->show();
+  connectError_ = box;
+}
+
+void CaptureDialog::ApplySettings() {
+  if (shutDown_) return;
+  session_.ApplySettings();
+  UpdatePathHints();
+  modelLabel_->SetLabelText(Local(ModelLabelText()));
+}
+
+void CaptureDialog::UpdatePathHints() {
+  excelHint_->setText(Local(ExcelFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.xls"));
+  textHint_->setText(Local(TextFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.txt"));
+}
+
+void CaptureDialog::OnSettings() {
+  SettingsDialog dialog(portLister_);
+  int result = dialog.exec();
+  // The window may have been closed while the dialog ran.
+  if (result != QDialog::Accepted || shutDown_) return;
+  std::string err;
+  if (!session_.ApplyConfirmedSettings(&err)) ShowConnectError(err);
+  UpdatePathHints();
+  modelLabel_->SetLabelText(Local(ModelLabelText()));
+}
+
+void CaptureDialog::OnClearScreen() { lines_->Clear(); }
+
+void CaptureDialog::OnReconnectTimer() {
+  if (shutDown_) return;
+  session_.TryReconnect();
+  UpdatePortStatus();
+}
+
+void CaptureDialog::UpdatePortStatus() {
+  // While a lost port waits to come back, the line above the path hints
+  // says so in red, also after its notice was dismissed.
+  static const QString kExportNote = QStringLiteral("Data is exported automatically when the test ends into:");
+  QPalette pal = palette();
+  if (session_.ReconnectPending()) {
+    exportNote_->setText(QStringLiteral("Connection to %1 lost: reconnecting every second")
+                             .arg(Local(session_.ComPort())));
+    pal.setColor(QPalette::WindowText, QColor(200, 0, 0));
+  } else {
+    exportNote_->setText(kExportNote);
+  }
+  exportNote_->setPalette(pal);
+}
+
+void CaptureDialog::PostMessage(uint32_t, uint32_t wParam, uint32_t lParam) {
+  // Called on the listener thread; posting an event is thread-safe.
+  QCoreApplication::postEvent(this, new SerialNotification(wParam, lParam));
+}
+
+void CaptureDialog::customEvent(QEvent* event) {
+  if (event->type() != kSerialEvent) return QDialog::customEvent(event);
+  if (shutDown_) return;
+  auto* serial = static_cast<SerialNotification*>(event);
+  session_.OnPortMessage(serial->wParam, serial->lParam);
+  if (serial->wParam & kPortLostFlag) UpdatePortStatus();
+}
+
+bool CaptureDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+  if (IsAboutSystemCommand(eventType, message)) {
+    AboutDialog::Show();
+    *result = 0;
+    return true;
+  }
+  return QDialog::nativeEvent(eventType, message, result);
+}
+
+void CaptureDialog::keyPressEvent(QKeyEvent* event) {
+  // Enter ends the window as the template's OK does.
+  if (event->modifiers() == Qt::NoModifier || (event->modifiers() & Qt::KeypadModifier)) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      accept();
+      return;
+    }
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void CaptureDialog::RequestClose() {
+  closeRequested_ = true;
+  if (isVisible())
+    close();
+  else
+    ShutDown();
+}
+
+void CaptureDialog::done(int result) {
+  ShutDown();
+  QDialog::done(result);
+}
+
+void CaptureDialog::ShutDown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  reconnectTimer_.stop();
+  session_.Shutdown();
+  lines_->Publish();
+}

@@ -1,0 +1,134 @@
+#include "app/qt/settings_dialog.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <exception>
+
+#include "app/qt/dialog_units.h"
+#include "app/settings.h"
+#include "controls/qt/folder_dialog.h"
+#include "serial/port_enumeration.h"
+
+namespace {
+
+QString Local(const std::string& text) { return QString::fromLocal8Bit(text.c_str()); }
+std::string Local(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+// A combo box keeps its template width and the toolkit's own height.
+void PlaceCombo(QComboBox* combo, const DialogUnits& u, int x, int y, int w) {
+  QRect r = u.Map(x, y, w, 12);
+  combo->setGeometry(r.x(), r.y(), r.width(), combo->sizeHint().height());
+}
+
+}  // namespace
+
+int FindComboEntry(const QStringList& entries, const QString& text, bool prefix) {
+  const qsizetype n = entries.size();
+  for (qsizetype k = 1; k <= n; ++k) {
+    const QString& entry = entries[k % n];
+    bool match = prefix ? entry.startsWith(text, Qt::CaseInsensitive)
+                        : entry.compare(text, Qt::CaseInsensitive) == 0;
+    if (match) return static_cast<int>(k % n);
+  }
+  return -1;
+}
+
+std::vector<std::string> SettingsDialog::SystemPorts() {
+  ComPortInfoArray ports;
+  try {
+    EnumerateComPorts(ports, false);
+  } catch (const std::exception& e) {
+    // The ports found before the failure are still offered.
+    QMessageBox::warning(nullptr, QStringLiteral("Settings"), QString::fromLocal8Bit(e.what()));
+  }
+  std::vector<std::string> names;
+  for (const ComPortInfo& p : ports) names.push_back(p.portName);
+  return names;
+}
+
+SettingsDialog::SettingsDialog(const PortLister& ports, QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("130"));
+  setWindowTitle(QStringLiteral("Settings"));
+  setFont(DialogFont());
+  DialogUnits u = DialogUnits::Of(font());
+  setFixedSize(u.MapX(216), u.MapY(142));
+
+  auto* portText = new QLabel(QStringLiteral("Com Port:"), this);
+  Place(portText, u, 7, 8, 68, 8);
+  port_ = new QComboBox(this);
+  port_->setObjectName(QStringLiteral("1026"));
+  PlaceCombo(port_, u, 85, 7, 59);
+  auto* modelText = new QLabel(QStringLiteral("Device Connected:"), this);
+  Place(modelText, u, 7, 36, 66, 8);
+  model_ = new QComboBox(this);
+  model_->setObjectName(QStringLiteral("1027"));
+  model_->setEditable(true);
+  model_->setInsertPolicy(QComboBox::NoInsert);
+  PlaceCombo(model_, u, 85, 33, 59);
+  auto* group = new QGroupBox(QStringLiteral("Device Root Folder"), this);
+  group->setObjectName(QStringLiteral("1032"));
+  Place(group, u, 7, 62, 202, 52);
+  root_ = new QLineEdit(this);
+  root_->setObjectName(QStringLiteral("1031"));
+  Place(root_, u, 12, 74, 191, 14);
+  auto* browse = new QPushButton(QStringLiteral("Browse"), this);
+  browse->setObjectName(QStringLiteral("1033"));
+  browse->setAutoDefault(false);
+  Place(browse, u, 83, 94, 50, 14);
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel->setObjectName(QStringLiteral("2"));
+  cancel->setAutoDefault(false);
+  Place(cancel, u, 7, 121, 50, 14);
+  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setObjectName(QStringLiteral("1"));
+  ok->setDefault(true);
+  Place(ok, u, 159, 121, 50, 14);
+
+  model_->addItems({"6310", "6350", "6120", "6480"});
+  for (const std::string& name : ports()) port_->addItem(Local(name));
+
+  QStringList portEntries;
+  for (int i = 0; i < port_->count(); ++i) portEntries << port_->itemText(i);
+  int p = FindComboEntry(portEntries, Local(ReadComPort()), false);
+  port_->setCurrentIndex(p >= 0 ? p : (port_->count() > 0 ? 0 : -1));
+  QStringList modelEntries;
+  for (int i = 0; i < model_->count(); ++i) modelEntries << model_->itemText(i);
+  int m = FindComboEntry(modelEntries, Local(ReadDevType()), true);
+  model_->setCurrentIndex(m >= 0 ? m : 0);
+  root_->setText(Local(ReadRootFolder("")));
+
+  connect(model_, &QComboBox::currentIndexChanged, this, &SettingsDialog::OnModelChanged);
+  connect(browse, &QPushButton::clicked, this, &SettingsDialog::OnBrowse);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(ok, &QPushButton::clicked, this, &SettingsDialog::accept);
+}
+
+void SettingsDialog::OnModelChanged(int index) {
+  // The newly selected entry's text; a root typed before is discarded.
+  if (index < 0) return;
+  root_->setText(Local(ReadRootFolder(Local(model_->itemText(index)))));
+}
+
+void SettingsDialog::OnBrowse() {
+  std::string folder = Local(root_->text());
+  CFolderDialog picker(&folder, this);
+  if (picker.DoModal() == QDialog::Accepted) root_->setText(Local(folder));
+}
+
+void SettingsDialog::accept() {
+  // With no port listed the stored port is kept rather than blanked.
+  if (port_->currentIndex() >= 0) WriteSetting("ComPort", Local(port_->currentText()));
+  // A model typed into the edit field is stored as typed.
+  std::string model = Local(model_->currentText());
+  if (!model.empty()) {
+    WriteSetting("DevType", model);
+    std::string root = Local(root_->text());
+    if (!root.empty()) WriteSetting(model + "_Root", root);
+  }
+  QDialog::accept();
+}

@@ -1,0 +1,209 @@
+#include "platform/platform.h"
+
+#include <pwd.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/utsname.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+const char kPathSeparator[] = "/";
+// Readers are connected through USB adapters.
+const char kDefaultComPort[] = "ttyUSB0";
+const size_t kComPortLength = std::string::npos;
+
+namespace {
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+  const char* value = std::getenv(name);
+  if (value && *value) return value;
+  return fallback;
+}
+
+}  // namespace
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home && *home) {
+    std::string h = home;
+    while (h.size() > 1 && h.back() == '/') h.pop_back();
+    return h;
+  }
+  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  return "/tmp";
+}
+
+std::string BuiltInRootFolder(int model) {
+  // One folder per model in the user's home; with no model the home folder
+  // itself is the root.
+  if (model == 0) return HomeFolder();
+  return HomeFolder() + "/" + std::to_string(model);
+}
+
+std::string SettingsFolder() {
+  return EnvOr("XDG_CONFIG_HOME", HomeFolder() + "/.config");
+}
+
+bool UnsavedReportsFolder(std::string* folder, std::string* err) {
+  *folder = EnvOr("XDG_DATA_HOME", HomeFolder() + "/.local/share") + "/harrow/unsaved";
+  if (MakeDirectories(*folder)) return true;
+  if (err) *err = SystemErrorText(errno);
+  return false;
+}
+
+bool MakeDirectory(const std::string& path) {
+  return ::mkdir(path.c_str(), 0777) == 0;
+}
+
+bool MakeDirectories(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0) {
+    if (!MakeDirectories(path.substr(0, slash))) return false;
+  }
+  if (::mkdir(path.c_str(), 0777) == 0) return true;
+  return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ReadWholeFile(const std::string& path, std::string* data, std::string* err) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    if (err) *err = "cannot open " + path + ": " + SystemErrorText(errno);
+    return false;
+  }
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data->append(buf, n);
+  bool ok = !std::ferror(f);
+  int code = errno;
+  std::fclose(f);
+  if (!ok && err) *err = "cannot read " + path + ": " + SystemErrorText(code);
+  return ok;
+}
+
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+void LowerThreadPriority() {
+  // On Linux a nice value set for a thread id applies to that thread only.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10);
+}
+
+void OsVersion(int* major, int* minor, int* build) {
+  *major = *minor = *build = 0;
+  utsname name {};
+  if (::uname(&name) != 0) return;
+  // The release reads like "6.1.0-18-amd64"; its first three numbers stand
+  // for major, minor and build.
+  std::sscanf(name.release, "%d.%d.%d", major, minor, build);
+}
+
+std::string SystemErrorText(int code) {
+  return std::strerror(code);
+}
+
+AtomicFile::~AtomicFile() { Abandon(); }
+
+bool AtomicFile::Fail(const std::string& what, int code, std::string* err) {
+  if (err) *err = what + ": " + SystemErrorText(code);
+  Abandon();
+  return false;
+}
+
+bool AtomicFile::Open(const std::string& path, std::string* err) {
+  Abandon();
+  path_ = path;
+  std::string pattern = path + ".tmp-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  fd_ = ::mkstemp(name.data());
+  if (fd_ < 0) {
+    int code = errno;
+    if (err) *err = SystemErrorText(code);
+    return false;
+  }
+  tempPath_ = name.data();
+  ::fchmod(fd_, 0644);
+  buffer_.clear();
+  return true;
+}
+
+bool AtomicFile::Write(const void* data, size_t size, std::string* err) {
+  if (fd_ < 0) {
+    if (err) *err = SystemErrorText(EBADF);
+    return false;
+  }
+  buffer_.append(static_cast<const char*>(data), size);
+  if (buffer_.size() >= 1 << 16) return Flush(err);
+  return true;
+}
+
+bool AtomicFile::Flush(std::string* err) {
+  size_t done = 0;
+  while (done < buffer_.size()) {
+    ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Fail("write failed", n < 0 ? errno : EIO, err);
+    done += static_cast<size_t>(n);
+  }
+  buffer_.clear();
+  return true;
+}
+
+bool AtomicFile::Commit(bool replace, std::string* err) {
+  if (fd_ < 0) {
+    if (err) *err = SystemErrorText(EBADF);
+    return false;
+  }
+  if (!Flush(err)) return false;
+  if (::fsync(fd_) != 0) return Fail("sync failed", errno, err);
+  int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) return Fail("close failed", errno, err);
+  if (replace) {
+    if (::rename(tempPath_.c_str(), path_.c_str()) != 0) return Fail("rename failed", errno, err);
+  } else {
+    // link() refuses an existing name, so a file that appeared meanwhile is
+    // never overwritten.
+    if (::link(tempPath_.c_str(), path_.c_str()) == 0) {
+      ::unlink(tempPath_.c_str());
+    } else {
+      int code = errno;
+      // Some file systems (FAT on a USB stick, some network shares) have no
+      // hard links: check for the name, then rename.
+      if (code == EEXIST || PathExists(path_)) return Fail("cannot create file", EEXIST, err);
+      if (::rename(tempPath_.c_str(), path_.c_str()) != 0) return Fail("rename failed", errno, err);
+    }
+  }
+  tempPath_.clear();
+  return true;
+}
+
+void AtomicFile::Abandon() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!tempPath_.empty()) {
+    ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+  }
+  buffer_.clear();
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* err) {
+  AtomicFile file;
+  if (!file.Open(path, err)) return false;
+  if (!file.Write(data.data(), data.size(), err)) return false;
+  return file.Commit(true, err);
+}

@@ -1,0 +1,109 @@
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include "app/settings.h"
+#include "app/qt/settings_dialog.h"
+#include "tests/app/qt/gui_test_support.h"
+#include "tests/test_support.h"
+
+namespace {
+
+SettingsDialog::PortLister Ports(std::vector<std::string> names) {
+  return [names] { return names; };
+}
+
+struct Dialog {
+  explicit Dialog(std::vector<std::string> ports) : dialog(Ports(std::move(ports))) {}
+  QComboBox* port() { return Control<QComboBox>(&dialog, "1026"); }
+  QComboBox* model() { return Control<QComboBox>(&dialog, "1027"); }
+  QLineEdit* root() { return Control<QLineEdit>(&dialog, "1031"); }
+  void Ok() { Control<QPushButton>(&dialog, "1")->click(); }
+  void Cancel() { Control<QPushButton>(&dialog, "2")->click(); }
+  SettingsDialog dialog;
+};
+
+TEST(FindComboEntry, StartsAtTheSecondEntryAndWraps) {
+  QStringList entries{"COM1", "com1", "COM3"};
+  EXPECT_EQ(1, FindComboEntry(entries, "COM1", false));
+  EXPECT_EQ(2, FindComboEntry(entries, "com3", false));
+  EXPECT_EQ(-1, FindComboEntry(entries, "COM", false));
+  EXPECT_EQ(1, FindComboEntry(entries, "COM", true));
+  EXPECT_EQ(0, FindComboEntry({"6310", "6350"}, "6310", true));
+  EXPECT_EQ(-1, FindComboEntry({}, "x", true));
+}
+
+TEST(SettingsDialog, PreselectsTheStoredPortOrTheFirstAndOkStoresIt) {
+  IsolatedSettings settings;
+  WriteSetting("ComPort", "ttyS4");
+  WriteSetting("DevType", "6120 plates");
+  Dialog present({"ttyS1", "ttyS3", "ttyS4"});
+  EXPECT_EQ("ttyS4", present.port()->currentText());
+  EXPECT_EQ(4, present.model()->count());
+  EXPECT_EQ("6310", present.model()->currentText());  // "6120 plates" begins no entry
+  EXPECT_EQ(QString::fromStdString(ReadRootFolder("")), present.root()->text());
+
+  WriteSetting("ComPort", "ttyS7");
+  WriteSetting("DevType", "635");
+  Dialog absent({"ttyS1", "ttyS3"});
+  EXPECT_EQ("ttyS1", absent.port()->currentText());
+  EXPECT_EQ("6350", absent.model()->currentText());  // a prefix picks the model
+  absent.Ok();
+  EXPECT_EQ(QDialog::Accepted, absent.dialog.result());
+  EXPECT_EQ("ttyS1", ReadComPort());
+  EXPECT_EQ("6350", ReadDevType());
+}
+
+TEST(SettingsDialog, ChangingTheModelShowsItsRootAndOkWritesIt) {
+  IsolatedSettings settings;
+  WriteSetting("6310_Root", "/data/old6310");
+  WriteSetting("6480_Root", "/data/rlu");
+  Dialog d({"ttyUSB0"});
+  EXPECT_EQ("/data/old6310", d.root()->text().toStdString());
+  d.root()->setText("/typed/then/discarded");
+  d.model()->setCurrentIndex(1);  // 6350: nothing stored, its built-in root
+  EXPECT_EQ(DefaultRootFolder("6350"), d.root()->text().toStdString());
+  d.model()->setCurrentIndex(3);
+  EXPECT_EQ("/data/rlu", d.root()->text().toStdString());
+  d.model()->setCurrentIndex(1);
+  d.root()->setText("/data/new6350");
+  d.Ok();
+  EXPECT_EQ("6350", ReadDevType());
+  EXPECT_EQ("/data/new6350", ReadRootFolder("6350"));
+  EXPECT_EQ("/data/old6310", ReadRootFolder("6310"));
+}
+
+TEST(SettingsDialog, AnEmptyRootKeepsTheStoredOne) {
+  IsolatedSettings settings;
+  WriteSetting("6310_Root", "/data/kept");
+  Dialog d({"ttyUSB1"});
+  d.root()->clear();
+  d.Ok();
+  EXPECT_EQ("ttyUSB1", ReadComPort());
+  EXPECT_EQ("6310", ReadDevType());
+  EXPECT_EQ("/data/kept", ReadRootFolder("6310"));
+}
+
+TEST(SettingsDialog, CancelWritesNothing) {
+  IsolatedSettings settings;
+  Dialog d({"ttyUSB1", "ttyUSB2"});
+  d.port()->setCurrentIndex(1);
+  d.model()->setCurrentIndex(2);
+  d.root()->setText("/elsewhere");
+  d.Cancel();
+  EXPECT_EQ(QDialog::Rejected, d.dialog.result());
+  EXPECT_EQ("<missing>", ReadFileBytes(SettingsFilePath()));
+}
+
+TEST(SettingsDialog, NoPortListedKeepsTheStoredPort) {
+  IsolatedSettings settings;
+  WriteSetting("ComPort", "ttyACM0");
+  Dialog d({});
+  EXPECT_EQ(-1, d.port()->currentIndex());
+  d.Ok();
+  EXPECT_EQ("ttyACM0", ReadComPort());
+}
+
+}  // namespace
