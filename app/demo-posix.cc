@@ -37,10 +37,16 @@ std::string FindSimulator(const char* argv0) {
 
 }  // namespace
 
+struct DemoSetup::Simulator {
+  pid_t pid = -1;
+};
+
+DemoSetup::DemoSetup() : simulator_(std::make_unique<Simulator>()) {}
+
 DemoSetup::~DemoSetup() {
-  if (simulator_ > 0) {
-    ::kill(simulator_, SIGTERM);
-    ::waitpid(simulator_, nullptr, 0);
+  if (simulator_->pid > 0) {
+    ::kill(simulator_->pid, SIGTERM);
+    ::waitpid(simulator_->pid, nullptr, 0);
   }
 }
 
@@ -63,12 +69,13 @@ bool DemoSetup::Start(const char* argv0, std::string* err) {
 
   std::string link = folder_ + "/reader";
   std::string simulator = FindSimulator(argv0);
-  simulator_ = ::fork();
-  if (simulator_ < 0) {
+  pid_t& pid = simulator_->pid;
+  pid = ::fork();
+  if (pid < 0) {
     *err = "cannot start " + simulator + ": " + SystemErrorText(errno);
     return false;
   }
-  if (simulator_ == 0) {
+  if (pid == 0) {
     // The simulator prints its port; the demo has already named it.
     int null = ::open("/dev/null", O_WRONLY);
     if (null >= 0) ::dup2(null, STDOUT_FILENO);
@@ -79,8 +86,8 @@ bool DemoSetup::Start(const char* argv0, std::string* err) {
   }
   // The simulator makes the link once its pseudo-terminal is ready.
   for (int i = 0; i < 100 && !PathExists(link); ++i) {
-    if (::waitpid(simulator_, nullptr, WNOHANG) == simulator_) {
-      simulator_ = -1;
+    if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+      pid = -1;
       *err = simulator + " ended before its port was ready";
       return false;
     }

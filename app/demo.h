@@ -1,7 +1,6 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 
 /// The --demo set-up: settings and data in a private temporary folder, and
@@ -10,7 +9,7 @@
 /// the exported reports can be looked at.
 class DemoSetup {
  public:
-  DemoSetup() = default;
+  DemoSetup();
   DemoSetup(const DemoSetup&) = delete;
   DemoSetup& operator=(const DemoSetup&) = delete;
   ~DemoSetup();
@@ -22,5 +21,7 @@ class DemoSetup {
 
  private:
   std::string folder_;
-  pid_t simulator_ = -1;
+  // The simulator's process, in the platform's own terms.
+  struct Simulator;
+  std::unique_ptr<Simulator> simulator_;
 };

@@ -1,7 +1,5 @@
 #include "app/traffic_log.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -24,11 +22,7 @@ void Unbuffer(FILE* f) { std::setvbuf(f, nullptr, _IONBF, 0); }
 
 TrafficLog::~TrafficLog() { Close(); }
 
-std::string TrafficLog::TimeStamp(const std::tm& t) {
-  char buf[128];
-  size_t n = std::strftime(buf, sizeof buf, "%x %X", &t);
-  return std::string(buf, n);
-}
+std::string TrafficLog::TimeStamp(const std::tm& t) { return LocaleTimeStamp(t); }
 
 std::string TrafficLog::OsVersionLine() {
   int major, minor, build;
@@ -48,8 +42,8 @@ void TrafficLog::Close() {
 void TrafficLog::Open(const std::string& path) {
   Close();
   path_ = path;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && st.st_size >= kRotateSize) {
+  long long size = 0;
+  if (FileSize(path, &size) && size >= kRotateSize) {
     RotateAndStart();
     return;
   }

@@ -1,10 +1,12 @@
 #include "platform/clock.h"
 
+#include "platform/platform.h"
+
 std::tm SystemClock::LocalNow() {
   std::time_t now = std::time(nullptr);
   std::lock_guard<std::mutex> lock(mutex_);
   if (now != last_) {
-    localtime_r(&now, &lastLocal_);
+    LocalTimeOf(now, &lastLocal_);
     last_ = now;
   }
   return lastLocal_;

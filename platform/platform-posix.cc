@@ -99,6 +99,22 @@ void LowerThreadPriority() {
   setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10);
 }
 
+bool FileSize(const std::string& path, long long* size) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  *size = static_cast<long long>(st.st_size);
+  return true;
+}
+
+bool LocalTimeOf(std::time_t t, std::tm* local) { return localtime_r(&t, local) != nullptr; }
+
+std::string LocaleTimeStamp(const std::tm& t) {
+  // The locale's date and time representations; "%X" has the seconds.
+  char buf[128];
+  size_t n = std::strftime(buf, sizeof buf, "%x %X", &t);
+  return std::string(buf, n);
+}
+
 void OsVersion(int* major, int* minor, int* build) {
   *major = *minor = *build = 0;
   utsname name {};
@@ -112,94 +128,107 @@ std::string SystemErrorText(int code) {
   return std::strerror(code);
 }
 
+struct AtomicFile::Impl {
+  std::string path;
+  std::string tempPath;
+  int fd = -1;
+  std::string buffer;
+
+  bool Fail(const std::string& what, int code, std::string* err) {
+    if (err) *err = what + ": " + SystemErrorText(code);
+    Abandon();
+    return false;
+  }
+
+  bool Flush(std::string* err) {
+    size_t done = 0;
+    while (done < buffer.size()) {
+      ssize_t n = ::write(fd, buffer.data() + done, buffer.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return Fail("write failed", n < 0 ? errno : EIO, err);
+      done += static_cast<size_t>(n);
+    }
+    buffer.clear();
+    return true;
+  }
+
+  void Abandon() {
+    if (fd >= 0) {
+      ::close(fd);
+      fd = -1;
+    }
+    if (!tempPath.empty()) {
+      ::unlink(tempPath.c_str());
+      tempPath.clear();
+    }
+    buffer.clear();
+  }
+};
+
+AtomicFile::AtomicFile() : impl_(std::make_unique<Impl>()) {}
+
 AtomicFile::~AtomicFile() { Abandon(); }
 
-bool AtomicFile::Fail(const std::string& what, int code, std::string* err) {
-  if (err) *err = what + ": " + SystemErrorText(code);
-  Abandon();
-  return false;
-}
-
 bool AtomicFile::Open(const std::string& path, std::string* err) {
-  Abandon();
-  path_ = path;
+  Impl& f = *impl_;
+  f.Abandon();
+  f.path = path;
   std::string pattern = path + ".tmp-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  fd_ = ::mkstemp(name.data());
-  if (fd_ < 0) {
+  f.fd = ::mkstemp(name.data());
+  if (f.fd < 0) {
     int code = errno;
     if (err) *err = SystemErrorText(code);
     return false;
   }
-  tempPath_ = name.data();
-  ::fchmod(fd_, 0644);
-  buffer_.clear();
+  f.tempPath = name.data();
+  ::fchmod(f.fd, 0644);
   return true;
 }
 
 bool AtomicFile::Write(const void* data, size_t size, std::string* err) {
-  if (fd_ < 0) {
+  Impl& f = *impl_;
+  if (f.fd < 0) {
     if (err) *err = SystemErrorText(EBADF);
     return false;
   }
-  buffer_.append(static_cast<const char*>(data), size);
-  if (buffer_.size() >= 1 << 16) return Flush(err);
-  return true;
-}
-
-bool AtomicFile::Flush(std::string* err) {
-  size_t done = 0;
-  while (done < buffer_.size()) {
-    ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return Fail("write failed", n < 0 ? errno : EIO, err);
-    done += static_cast<size_t>(n);
-  }
-  buffer_.clear();
+  f.buffer.append(static_cast<const char*>(data), size);
+  if (f.buffer.size() >= 1 << 16) return f.Flush(err);
   return true;
 }
 
 bool AtomicFile::Commit(bool replace, std::string* err) {
-  if (fd_ < 0) {
+  Impl& f = *impl_;
+  if (f.fd < 0) {
     if (err) *err = SystemErrorText(EBADF);
     return false;
   }
-  if (!Flush(err)) return false;
-  if (::fsync(fd_) != 0) return Fail("sync failed", errno, err);
-  int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) return Fail("close failed", errno, err);
+  if (!f.Flush(err)) return false;
+  if (::fsync(f.fd) != 0) return f.Fail("sync failed", errno, err);
+  int fd = f.fd;
+  f.fd = -1;
+  if (::close(fd) != 0) return f.Fail("close failed", errno, err);
   if (replace) {
-    if (::rename(tempPath_.c_str(), path_.c_str()) != 0) return Fail("rename failed", errno, err);
+    if (::rename(f.tempPath.c_str(), f.path.c_str()) != 0) return f.Fail("rename failed", errno, err);
   } else {
     // link() refuses an existing name, so a file that appeared meanwhile is
     // never overwritten.
-    if (::link(tempPath_.c_str(), path_.c_str()) == 0) {
-      ::unlink(tempPath_.c_str());
+    if (::link(f.tempPath.c_str(), f.path.c_str()) == 0) {
+      ::unlink(f.tempPath.c_str());
     } else {
       int code = errno;
       // Some file systems (FAT on a USB stick, some network shares) have no
       // hard links: check for the name, then rename.
-      if (code == EEXIST || PathExists(path_)) return Fail("cannot create file", EEXIST, err);
-      if (::rename(tempPath_.c_str(), path_.c_str()) != 0) return Fail("rename failed", errno, err);
+      if (code == EEXIST || PathExists(f.path)) return f.Fail("cannot create file", EEXIST, err);
+      if (::rename(f.tempPath.c_str(), f.path.c_str()) != 0) return f.Fail("rename failed", errno, err);
     }
   }
-  tempPath_.clear();
+  f.tempPath.clear();
   return true;
 }
 
-void AtomicFile::Abandon() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
-  if (!tempPath_.empty()) {
-    ::unlink(tempPath_.c_str());
-    tempPath_.clear();
-  }
-  buffer_.clear();
-}
+void AtomicFile::Abandon() { impl_->Abandon(); }
 
 bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* err) {
   AtomicFile file;

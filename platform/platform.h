@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -45,6 +47,16 @@ bool ReadWholeFile(const std::string& path, std::string* data, std::string* err)
 /// True when something exists at `path`.
 bool PathExists(const std::string& path);
 
+/// The size of the file at `path`; false when it cannot be asked.
+bool FileSize(const std::string& path, long long* size);
+
+/// `t` converted to the local date and time; false when it cannot be.
+bool LocalTimeOf(std::time_t t, std::tm* local);
+
+/// The user's locale's short date, a blank and its time with seconds, for
+/// the time stamps of the traffic log.
+std::string LocaleTimeStamp(const std::tm& t);
+
 /// The running system's version as three numbers (Linux: the kernel release).
 void OsVersion(int* major, int* minor, int* build);
 
@@ -61,7 +73,7 @@ void LowerThreadPriority();
 /// file removes the temporary one.
 class AtomicFile {
  public:
-  AtomicFile() = default;
+  AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
   ~AtomicFile();
@@ -79,13 +91,10 @@ class AtomicFile {
   void Abandon();
 
  private:
-  bool Flush(std::string* err);
-  bool Fail(const std::string& what, int code, std::string* err);
-
-  std::string path_;
-  std::string tempPath_;
-  int fd_ = -1;
-  std::string buffer_;
+  // The open temporary file and its names; the system's types stay in the
+  // platform's own file.
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 /// Writes `data` to `path` as one AtomicFile, replacing what was there.
