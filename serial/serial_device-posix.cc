@@ -373,7 +373,6 @@ int32_t PosixSerialDevice::StartWait(uint32_t* word, SerialOverlapped* done) {
   }
   if (events) {
     std::atomic_ref<uint32_t>(*word).store(events);
-    done->event->Set();
     return 0;
   }
   // Unsignalled from here until the wait completes; an arrival in between
@@ -463,7 +462,6 @@ int32_t PosixSerialDevice::StartTransfer(PendingOp& op, char* buffer, uint32_t s
       if (*moved > 0) break;
       return n == 0 ? EIO : DeviceError(errno);
     }
-    done->event->Set();
     return 0;
   }
   std::lock_guard<std::mutex> lock(mutex_);
@@ -476,7 +474,6 @@ int32_t PosixSerialDevice::StartTransfer(PendingOp& op, char* buffer, uint32_t s
   op.issuer = std::this_thread::get_id();
   if (Transfer(op)) {
     if (op.result) return op.result;
-    done->event->Set();
     return 0;
   }
   done->event->Reset();

@@ -96,8 +96,10 @@ class SerialDevice {
 
   /// Starts a wait for one of the masked events, whose bits go to `word`
   /// (stored atomically: the listener reads it on another thread).
-  /// 0 when it completed at once, kErrorIoPending when `done->event` will
-  /// be set on completion, otherwise the system's code.
+  /// 0 when it completed at once (the port then sets `done->event` itself,
+  /// as the system may or may not have), kErrorIoPending when the backend
+  /// (or the system) will set `done->event` on completion, otherwise the
+  /// system's code.
   virtual int32_t StartWait(uint32_t* word, SerialOverlapped* done) = 0;
   /// Starts a read or write of `size` bytes; results as for StartWait,
   /// with the bytes moved so far in `moved`.

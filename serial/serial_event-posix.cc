@@ -1,6 +1,7 @@
 #include "serial/serial_event.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -66,6 +67,12 @@ void SetEventHook(SerialEvent* event, EventHook* hook) {
   event->impl()->hook = hook;
 }
 
+namespace {
+thread_local int32_t lastWaitError = 0;
+}  // namespace
+
+int32_t LastWaitError() { return lastWaitError; }
+
 int WaitForEvents(SerialEvent* const* events, int count, uint32_t timeoutMs) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -93,6 +100,7 @@ int WaitForEvents(SerialEvent* const* events, int count, uint32_t timeoutMs) {
     int n = ::poll(fds.data(), fds.size(), wait);
     if (n < 0) {
       if (errno == EINTR) continue;
+      lastWaitError = errno;
       return kWaitFailed;
     }
     for (int i = 0; i < count; ++i) {
@@ -106,4 +114,32 @@ int WaitForEvents(SerialEvent* const* events, int count, uint32_t timeoutMs) {
       if (revents) hooks[h]->HookReady(revents);
     }
   }
+}
+
+struct SerialThread::Impl {
+  pthread_t thread{};
+  std::function<void()> body;
+};
+
+namespace {
+void* RunThread(void* arg) {
+  static_cast<SerialThread::Impl*>(arg)->body();
+  return nullptr;
+}
+}  // namespace
+
+SerialThread::SerialThread(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+SerialThread::~SerialThread() { ::pthread_join(impl_->thread, nullptr); }
+
+std::unique_ptr<SerialThread> SerialThread::Start(std::function<void()> body, int32_t* err) {
+  auto impl = std::make_unique<Impl>();
+  impl->body = std::move(body);
+  // pthread_create gives its code back instead of setting errno.
+  if (int code = ::pthread_create(&impl->thread, nullptr, RunThread, impl.get())) {
+    if (err) *err = code;
+    return nullptr;
+  }
+  if (err) *err = 0;
+  return std::unique_ptr<SerialThread>(new SerialThread(std::move(impl)));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 /// A manual-reset event: once Set it stays signalled until Reset, and every
@@ -38,8 +39,30 @@ constexpr int kWaitFailed = -2;
 /// The time-out that never runs out.
 constexpr uint32_t kInfinite = 0xFFFFFFFF;
 
+/// The system's code for the last failed WaitForEvents on this thread.
+int32_t LastWaitError();
+
 /// Waits until one of `events` is signalled and returns the lowest index of
 /// a signalled one, kWaitTimedOut after `timeoutMs` milliseconds, or
 /// kWaitFailed when the system's wait fails. Device operations pending on
 /// one of the events make progress while it waits.
 int WaitForEvents(SerialEvent* const* events, int count, uint32_t timeoutMs);
+
+/// A thread of the platform (the listener's): started at once, joined by
+/// its owner. One implementation per platform, beside the event.
+class SerialThread {
+ public:
+  struct Impl;
+
+  /// Runs `body` on a new thread; null and `err` set to the system's code
+  /// when the system refuses one.
+  static std::unique_ptr<SerialThread> Start(std::function<void()> body, int32_t* err);
+  /// Waits for the thread to end (it must have been asked to).
+  ~SerialThread();
+  SerialThread(const SerialThread&) = delete;
+  SerialThread& operator=(const SerialThread&) = delete;
+
+ private:
+  explicit SerialThread(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};

@@ -1,18 +1,5 @@
 #include "serial/serial_listener.h"
 
-#include <map>
-#include <mutex>
-#include <string>
-#include <system_error>
-
-uint32_t RegisterMessage(const char* name) {
-  static std::mutex mutex;
-  static std::map<std::string, uint32_t> ids;
-  std::lock_guard<std::mutex> lock(mutex);
-  auto [it, added] = ids.emplace(name, 0xC000 + static_cast<uint32_t>(ids.size()));
-  return it->second;
-}
-
 uint32_t DefaultComMessage() {
   static const uint32_t id = RegisterMessage("CSerialWnd_DefaultComMsg");
   return id;
@@ -26,7 +13,7 @@ const uint32_t kRegisteredAtStart = DefaultComMessage();
 CSerialListener::CSerialListener() { (void)kRegisteredAtStart; }
 
 CSerialListener::~CSerialListener() {
-  if (thread_.joinable()) CSerialListener::Close();
+  if (thread_) CSerialListener::Close();
 }
 
 int32_t CSerialListener::Open(const char* port, uint32_t inQueue, uint32_t outQueue) {
@@ -43,19 +30,17 @@ int32_t CSerialListener::Open(const char* port, uint32_t inQueue, uint32_t outQu
 }
 
 int32_t CSerialListener::StartThread() {
-  if (thread_.joinable()) return lastError_ = 0;
-  try {
-    thread_ = std::thread(&CSerialListener::Listen, this);
-  } catch (const std::system_error& e) {
-    return Fail(e.code().value());
-  }
+  if (thread_) return lastError_ = 0;
+  int32_t err = 0;
+  thread_ = SerialThread::Start([this] { Listen(); }, &err);
+  if (!thread_) return Fail(err);
   return lastError_ = 0;
 }
 
 int32_t CSerialListener::StopThread(uint32_t) {
-  if (thread_.joinable()) {
+  if (thread_) {
     stopEvent_->Set();
-    thread_.join();
+    thread_.reset();
   }
   return lastError_ = 0;
 }
@@ -122,11 +107,11 @@ int32_t CSerialWnd::Close() {
 }
 
 void CSerialWnd::OnSerialEvent(uint32_t events, uint32_t errors) {
-  if (MessageSink* sink = sink_) sink->PostMessage(message_, PackSerialEvents(events, errors), userValue_);
+  if (MessageSink* sink = sink_) sink->Post(message_, PackSerialEvents(events, errors), userValue_);
 }
 
 void CSerialWnd::OnPortLost(int32_t) {
-  if (MessageSink* sink = sink_) sink->PostMessage(message_, kPortLostFlag, userValue_);
+  if (MessageSink* sink = sink_) sink->Post(message_, kPortLostFlag, userValue_);
 }
 
 // Each destructor stops a running listener before its class's part goes:

@@ -3,17 +3,16 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <thread>
 
 #include "serial/serial_port.h"
 
 /// Where a listener's notifications go: the queue of the thread that owns
-/// the window (or the event loop of a headless tool). PostMessage is called
+/// the window (or the event loop of a headless tool). Post is called
 /// on the listener thread; it must be thread-safe and must not block.
 class MessageSink {
  public:
   virtual ~MessageSink() = default;
-  virtual void PostMessage(uint32_t message, uint32_t wParam, uint32_t lParam) = 0;
+  virtual void Post(uint32_t message, uint32_t wParam, uint32_t lParam) = 0;
 };
 
 /// A window object that can receive notifications: it gives its sink, or
@@ -70,12 +69,12 @@ class CSerialListener : public CSerialPort {
   /// thread ends: the device is gone or broken.
   virtual void OnPortLost(int32_t code);
 
-  bool IsListening() const { return thread_.joinable(); }
+  bool IsListening() const { return thread_ != nullptr; }
 
  private:
   void Listen();
 
-  std::thread thread_;
+  std::unique_ptr<SerialThread> thread_;
   std::unique_ptr<SerialEvent> stopEvent_;
   std::unique_ptr<SerialEvent> listenEvent_;
 };

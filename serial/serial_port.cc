@@ -96,14 +96,18 @@ int32_t CSerialPort::WaitForEvent(SerialOverlapped* overlapped, uint32_t timeout
   SerialOverlapped internal{portEvent_.get()};
   SerialOverlapped* record = overlapped ? overlapped : &internal;
   int32_t err = device_->StartWait(&eventWord_, record);
-  if (err == 0) return 0;
+  // Completed at once: whoever waits on the record's event must see it.
+  if (err == 0) {
+    record->event->Set();
+    return 0;
+  }
   if (err != kErrorIoPending) return Fail(err);
   if (overlapped) return 0;
   SerialEvent* event = portEvent_.get();
   int r = WaitForEvents(&event, 1, timeoutMs);
   if (r == 0) return 0;
   device_->CancelIo();
-  return Fail(r == kWaitTimedOut ? kErrorTimeout : errno);
+  return Fail(r == kWaitTimedOut ? kErrorTimeout : LastWaitError());
 }
 
 int32_t CSerialPort::SetHandshake(int mode) {
@@ -226,7 +230,10 @@ int32_t CSerialPort::Transfer(bool write, void* buffer, uint32_t size, uint32_t*
   SerialOverlapped* record = overlapped ? overlapped : &internal;
   int32_t err = write ? device_->StartWrite(buffer, size, count, record)
                       : device_->StartRead(buffer, size, count, record);
-  if (err == 0) return 0;
+  if (err == 0) {
+    record->event->Set();
+    return 0;
+  }
   if (err != kErrorIoPending) return Fail(err);
   if (overlapped) return 0;
   SerialEvent* event = portEvent_.get();
@@ -238,7 +245,7 @@ int32_t CSerialPort::Transfer(bool write, void* buffer, uint32_t size, uint32_t*
   // What moved before the time ran out stays counted: those bytes are in
   // the buffer (or on the line) and must not be lost to the caller.
   device_->CancelIo();
-  return Fail(r == kWaitTimedOut ? kErrorTimeout : errno);
+  return Fail(r == kWaitTimedOut ? kErrorTimeout : LastWaitError());
 }
 
 int32_t CSerialPort::Purge() {

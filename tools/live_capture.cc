@@ -42,7 +42,7 @@ class MessageQueue : public MessageSink, public MessageWindow {
   bool Valid() const { return wake_ >= 0; }
   int WakeFd() const { return wake_; }
 
-  void PostMessage(uint32_t message, uint32_t wParam, uint32_t lParam) override {
+  void Post(uint32_t message, uint32_t wParam, uint32_t lParam) override {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       queue_.push_back({message, wParam, lParam});

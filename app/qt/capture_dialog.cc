@@ -229,7 +229,7 @@ void CaptureDialog::UpdatePortStatus() {
   exportNote_->setPalette(pal);
 }
 
-void CaptureDialog::PostMessage(uint32_t, uint32_t wParam, uint32_t lParam) {
+void CaptureDialog::Post(uint32_t, uint32_t wParam, uint32_t lParam) {
   // Called on the listener thread; posting an event is thread-safe.
   QCoreApplication::postEvent(this, new SerialNotification(wParam, lParam));
 }

@@ -79,7 +79,7 @@ class CaptureDialog : public QDialog, public MessageWindow, private MessageSink 
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void PostMessage(uint32_t message, uint32_t wParam, uint32_t lParam) override;
+  void Post(uint32_t message, uint32_t wParam, uint32_t lParam) override;
   void BuildControls();
   void UpdatePathHints();
   void ShowConnectError(const std::string& err);

@@ -17,7 +17,7 @@ struct Posted {
 /// thread looks at what came or takes it in order.
 class PostedMessages : public MessageSink, public MessageWindow {
  public:
-  void PostMessage(uint32_t message, uint32_t wParam, uint32_t lParam) override {
+  void Post(uint32_t message, uint32_t wParam, uint32_t lParam) override {
     std::lock_guard<std::mutex> lock(mutex_);
     posted_.push_back({message, wParam, lParam});
     changed_.notify_all();
