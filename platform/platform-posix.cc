@@ -94,6 +94,8 @@ bool PathExists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
+void UseBinaryStandardInput() {}
+
 void LowerThreadPriority() {
   // On Linux a nice value set for a thread id applies to that thread only.
   setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10);
@@ -229,10 +231,3 @@ bool AtomicFile::Commit(bool replace, std::string* err) {
 }
 
 void AtomicFile::Abandon() { impl_->Abandon(); }
-
-bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* err) {
-  AtomicFile file;
-  if (!file.Open(path, err)) return false;
-  if (!file.Write(data.data(), data.size(), err)) return false;
-  return file.Commit(true, err);
-}

@@ -60,8 +60,13 @@ std::string LocaleTimeStamp(const std::tm& t);
 /// The running system's version as three numbers (Linux: the kernel release).
 void OsVersion(int* major, int* minor, int* build);
 
-/// The system's text for an error number (errno on POSIX).
+/// The system's text for an error number (errno on POSIX, GetLastError on
+/// Windows).
 std::string SystemErrorText(int code);
+
+/// Makes standard input deliver bytes unchanged (no text-mode translation
+/// of CR LF where the system has one).
+void UseBinaryStandardInput();
 
 /// Lets the calling thread give way to the process's other threads when
 /// they compete for the processor: for background work. Best effort.

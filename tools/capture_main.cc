@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/notice.h"
 #include "app/settings.h"
+#include "platform/platform.h"
 #include "tools/capture_options.h"
 #include "tools/live_capture.h"
 #include "tools/replay.h"
@@ -125,6 +126,7 @@ int main(int argc, char** argv) {
   session.HandleReportsOnThread();
   session.ApplySettings();
   std::FILE* in = stdin;
+  UseBinaryStandardInput();
   if (options.replayFile != "-") {
     in = std::fopen(options.replayFile.c_str(), "rb");
     if (!in) {

@@ -1,78 +1,27 @@
 // Live capture for harrow-capture: the port's listener thread posts its
 // notifications into a small event loop on the main thread, which plays
 // the window's part: it runs the receive path for each notification,
-// retries a lost port every second, and ends on SIGINT or SIGTERM after
-// exporting a pending report once.
+// retries a lost port every second, and ends on a stop request (SIGINT or
+// SIGTERM; Ctrl+C or the console closing on Windows) after exporting a
+// pending report once.
 
 #include "tools/live_capture.h"
 
-#include <poll.h>
-#include <signal.h>
-#include <sys/eventfd.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <deque>
-#include <mutex>
 
 #include "app/capture_session.h"
 #include "platform/clock.h"
 #include "platform/notice.h"
 #include "app/settings.h"
 #include "serial/port_enumeration.h"
+#include "tools/capture_loop.h"
 #include "tools/replay.h"
 
 namespace {
 
-struct Message {
-  uint32_t id, wParam, lParam;
-};
-
-// The main thread's message queue: the listener posts, the loop takes.
-class MessageQueue : public MessageSink, public MessageWindow {
- public:
-  MessageQueue() : wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-  ~MessageQueue() override {
-    if (wake_ >= 0) ::close(wake_);
-  }
-  bool Valid() const { return wake_ >= 0; }
-  int WakeFd() const { return wake_; }
-
-  void Post(uint32_t message, uint32_t wParam, uint32_t lParam) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      queue_.push_back({message, wParam, lParam});
-    }
-    uint64_t one = 1;
-    ssize_t n = ::write(wake_, &one, sizeof one);
-    (void)n;
-  }
-
-  MessageSink* GetMessageSink() override { return this; }
-
-  /// Everything posted so far, oldest first.
-  std::deque<Message> TakeAll() {
-    uint64_t count;
-    ssize_t n = ::read(wake_, &count, sizeof count);
-    (void)n;
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::deque<Message> all;
-    all.swap(queue_);
-    return all;
-  }
-
- private:
-  int wake_;
-  std::mutex mutex_;
-  std::deque<Message> queue_;
-};
-
-void HandleMessages(MessageQueue& queue, CaptureSession& session) {
-  for (const Message& m : queue.TakeAll()) {
+void HandleMessages(CaptureLoop& loop, CaptureSession& session) {
+  for (const PostedMessage& m : loop.TakeAll()) {
     if (m.id == DefaultComMessage()) session.OnPortMessage(m.wParam, m.lParam);
   }
   std::fflush(stdout);
@@ -81,18 +30,10 @@ void HandleMessages(MessageQueue& queue, CaptureSession& session) {
 }  // namespace
 
 int RunLiveCapture(const CaptureOptions& options) {
-  // Signals arrive as readable data on a descriptor of the loop. They are
-  // blocked before the listener thread starts, so it inherits the mask and
-  // never takes one itself.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  int signals = ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
-  MessageQueue queue;
-  if (signals < 0 || !queue.Valid()) {
-    std::fprintf(stderr, "harrow-capture: cannot set up the event loop: %s\n", std::strerror(errno));
+  std::string err;
+  std::unique_ptr<CaptureLoop> loop = CaptureLoop::Create(&err);
+  if (!loop) {
+    std::fprintf(stderr, "harrow-capture: cannot set up the event loop: %s\n", err.c_str());
     return 1;
   }
 
@@ -100,13 +41,11 @@ int RunLiveCapture(const CaptureOptions& options) {
   StderrNoticeSink notices;
   StdoutLineList list(options.quiet);
   CaptureSession session(clock, notices, list);
-  session.SetMessageWindow(&queue);
+  session.SetMessageWindow(loop.get());
   // Exports then never hold up reading and logging the port.
   session.HandleReportsOnThread();
-  std::string err;
   if (!session.Connect(&err)) {
     std::fprintf(stderr, "harrow-capture: %s\n", err.c_str());
-    ::close(signals);
     return 1;
   }
   session.ApplySettings();
@@ -116,20 +55,18 @@ int RunLiveCapture(const CaptureOptions& options) {
   using Clock = std::chrono::steady_clock;
   Clock::time_point nextAttempt = Clock::now();
   for (;;) {
-    // Idle means asleep in poll: no time-out unless a lost port waits for
-    // its next attempt.
+    // Idle means asleep: no time-out unless a lost port waits for its
+    // next attempt.
     int timeout = -1;
     if (session.ReconnectPending()) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(nextAttempt - Clock::now());
       timeout = left.count() > 0 ? static_cast<int>(left.count()) : 0;
     }
-    pollfd fds[2] = {{queue.WakeFd(), POLLIN, 0}, {signals, POLLIN, 0}};
-    int n = ::poll(fds, 2, timeout);
-    if (n < 0 && errno != EINTR) break;
-    if (fds[1].revents & POLLIN) break;
-    if (fds[0].revents & POLLIN) {
+    CaptureLoop::Wake wake = loop->Wait(timeout);
+    if (wake == CaptureLoop::kStop || wake == CaptureLoop::kFailed) break;
+    if (wake == CaptureLoop::kMessages) {
       bool wasPending = session.ReconnectPending();
-      HandleMessages(queue, session);
+      HandleMessages(*loop, session);
       if (!wasPending && session.ReconnectPending()) nextAttempt = Clock::now() + std::chrono::seconds(1);
     }
     if (session.ReconnectPending() && Clock::now() >= nextAttempt) {
@@ -140,11 +77,10 @@ int RunLiveCapture(const CaptureOptions& options) {
 
   // What already arrived is taken before the end: queued notifications,
   // then whatever the driver still holds.
-  HandleMessages(queue, session);
+  HandleMessages(*loop, session);
   if (session.Port().IsOpen()) session.OnPortMessage(ReceivePath::kRxChar, 0);
   session.Shutdown();
   std::fflush(stdout);
-  ::close(signals);
   return 0;
 }
 

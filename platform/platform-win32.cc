@@ -1,0 +1,288 @@
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <set>
+
+const char kPathSeparator[] = "\\";
+const char kDefaultComPort[] = "COM1";
+// Port names are read as the settings file has always held them: "COM1"
+// to "COM256" fit.
+const size_t kComPortLength = 9;
+
+namespace {
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+  const char* value = std::getenv(name);
+  if (value && *value) return value;
+  return fallback;
+}
+
+std::string WindowsDirectory() {
+  char buf[MAX_PATH];
+  UINT n = ::GetWindowsDirectoryA(buf, sizeof buf);
+  if (n == 0 || n >= sizeof buf) return "";
+  return std::string(buf, n);
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// A settings file that an earlier installation kept in the Windows
+// directory moves along the first time this folder is used: a standard
+// user cannot write there on current Windows, so every setting written
+// there would silently be lost, while the settings it holds must carry
+// over.
+void AdoptOldSettings(const std::string& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> done;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (!done.insert(folder).second) return;
+  std::string windows = WindowsDirectory();
+  if (windows.empty()) return;
+  for (const char* name : {"Kestrel.ini", "Glimmer.ini"}) {
+    std::string target = folder + "\\" + name;
+    std::string old = windows + "\\" + name;
+    if (PathExists(target) || !PathExists(old)) continue;
+    MakeDirectories(folder);
+    // Never replaces a file that appeared meanwhile.
+    ::CopyFileA(old.c_str(), target.c_str(), TRUE);
+  }
+}
+
+}  // namespace
+
+std::string HomeFolder() {
+  std::string home = EnvOr("USERPROFILE", "C:");
+  while (home.size() > 1 && IsSeparator(home.back())) home.pop_back();
+  return home;
+}
+
+std::string BuiltInRootFolder(int model) {
+  if (model == 0) return "c:";
+  return "C:\\" + std::to_string(model);
+}
+
+std::string SettingsFolder() {
+  std::string folder = EnvOr("APPDATA", HomeFolder()) + "\\Harrow";
+  AdoptOldSettings(folder);
+  return folder;
+}
+
+bool UnsavedReportsFolder(std::string* folder, std::string* err) {
+  *folder = EnvOr("LOCALAPPDATA", EnvOr("APPDATA", HomeFolder())) + "\\Harrow\\unsaved";
+  if (MakeDirectories(*folder)) return true;
+  if (err) *err = SystemErrorText(static_cast<int>(::GetLastError()));
+  return false;
+}
+
+bool MakeDirectory(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+bool MakeDirectories(const std::string& path) {
+  DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  size_t cut = path.find_last_of("\\/");
+  // "C:" and "\\server\share" are roots: they exist or nothing can be made.
+  if (cut != std::string::npos && cut > 0 && !(cut == 2 && path[1] == ':')) {
+    if (!MakeDirectories(path.substr(0, cut))) return false;
+  }
+  if (::CreateDirectoryA(path.c_str(), nullptr)) return true;
+  attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ReadWholeFile(const std::string& path, std::string* data, std::string* err) {
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    if (err) *err = "cannot open " + path + ": " + SystemErrorText(static_cast<int>(::GetLastError()));
+    return false;
+  }
+  char buf[65536];
+  bool ok = true;
+  for (;;) {
+    DWORD n = 0;
+    if (!::ReadFile(file, buf, sizeof buf, &n, nullptr)) {
+      ok = false;
+      if (err) *err = "cannot read " + path + ": " + SystemErrorText(static_cast<int>(::GetLastError()));
+      break;
+    }
+    if (n == 0) break;
+    data->append(buf, n);
+  }
+  ::CloseHandle(file);
+  return ok;
+}
+
+bool PathExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool FileSize(const std::string& path, long long* size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  *size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return true;
+}
+
+bool LocalTimeOf(std::time_t t, std::tm* local) { return localtime_s(local, &t) == 0; }
+
+std::string LocaleTimeStamp(const std::tm& t) {
+  // The user's locale: its short date, a blank, its time with seconds.
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(t.tm_year + 1900);
+  st.wMonth = static_cast<WORD>(t.tm_mon + 1);
+  st.wDay = static_cast<WORD>(t.tm_mday);
+  st.wDayOfWeek = static_cast<WORD>(t.tm_wday);
+  st.wHour = static_cast<WORD>(t.tm_hour);
+  st.wMinute = static_cast<WORD>(t.tm_min);
+  st.wSecond = static_cast<WORD>(t.tm_sec);
+  char date[128], time[128];
+  int d = ::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, sizeof date);
+  int h = ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, time, sizeof time);
+  // The counts include the terminating NUL.
+  std::string stamp(date, d > 0 ? static_cast<size_t>(d - 1) : 0);
+  stamp += ' ';
+  stamp.append(time, h > 0 ? static_cast<size_t>(h - 1) : 0);
+  return stamp;
+}
+
+void OsVersion(int* major, int* minor, int* build) {
+  *major = *minor = *build = 0;
+  // GetVersionEx reports the version the program's manifest claims to
+  // know, not the running system's; the kernel's own call tells the truth.
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+  auto get = ntdll ? reinterpret_cast<RtlGetVersionFn>(
+                         reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")))
+                   : nullptr;
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!get || get(&info) != 0) return;
+  *major = static_cast<int>(info.dwMajorVersion);
+  *minor = static_cast<int>(info.dwMinorVersion);
+  *build = static_cast<int>(info.dwBuildNumber);
+}
+
+std::string SystemErrorText(int code) {
+  char* text = nullptr;
+  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string out = n && text ? std::string(text, n) : "error " + std::to_string(static_cast<unsigned>(code));
+  if (text) ::LocalFree(text);
+  // The system's texts end with ".\r\n".
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
+    out.pop_back();
+  return out;
+}
+
+void UseBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
+
+void LowerThreadPriority() { ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }
+
+struct AtomicFile::Impl {
+  std::string path;
+  std::string tempPath;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  std::string buffer;
+
+  bool Fail(const std::string& what, DWORD code, std::string* err) {
+    if (err) *err = what + ": " + SystemErrorText(static_cast<int>(code));
+    Abandon();
+    return false;
+  }
+
+  bool Flush(std::string* err) {
+    size_t done = 0;
+    while (done < buffer.size()) {
+      DWORD n = 0;
+      DWORD chunk = static_cast<DWORD>(std::min<size_t>(buffer.size() - done, 1 << 20));
+      if (!::WriteFile(file, buffer.data() + done, chunk, &n, nullptr)) return Fail("write failed", ::GetLastError(), err);
+      if (n == 0) return Fail("write failed", ERROR_WRITE_FAULT, err);
+      done += n;
+    }
+    buffer.clear();
+    return true;
+  }
+
+  void Abandon() {
+    if (file != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(file);
+      file = INVALID_HANDLE_VALUE;
+    }
+    if (!tempPath.empty()) {
+      ::DeleteFileA(tempPath.c_str());
+      tempPath.clear();
+    }
+    buffer.clear();
+  }
+};
+
+AtomicFile::AtomicFile() : impl_(std::make_unique<Impl>()) {}
+
+AtomicFile::~AtomicFile() { Abandon(); }
+
+bool AtomicFile::Open(const std::string& path, std::string* err) {
+  Impl& f = *impl_;
+  f.Abandon();
+  f.path = path;
+  // A name of our own beside the target; CREATE_NEW never takes over a
+  // file that is there already.
+  static std::atomic<unsigned> counter{0};
+  DWORD code = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, ".tmp-%lx-%x", ::GetCurrentProcessId(), ++counter);
+    std::string temp = path + suffix;
+    f.file = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f.file != INVALID_HANDLE_VALUE) {
+      f.tempPath = temp;
+      return true;
+    }
+    code = ::GetLastError();
+    if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) break;
+  }
+  if (err) *err = SystemErrorText(static_cast<int>(code));
+  return false;
+}
+
+bool AtomicFile::Write(const void* data, size_t size, std::string* err) {
+  Impl& f = *impl_;
+  if (f.file == INVALID_HANDLE_VALUE) {
+    if (err) *err = SystemErrorText(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  f.buffer.append(static_cast<const char*>(data), size);
+  if (f.buffer.size() >= 1 << 16) return f.Flush(err);
+  return true;
+}
+
+bool AtomicFile::Commit(bool replace, std::string* err) {
+  Impl& f = *impl_;
+  if (f.file == INVALID_HANDLE_VALUE) {
+    if (err) *err = SystemErrorText(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (!f.Flush(err)) return false;
+  if (!::FlushFileBuffers(f.file)) return f.Fail("sync failed", ::GetLastError(), err);
+  HANDLE file = f.file;
+  f.file = INVALID_HANDLE_VALUE;
+  if (!::CloseHandle(file)) return f.Fail("close failed", ::GetLastError(), err);
+  // Without MOVEFILE_REPLACE_EXISTING the move refuses an existing name, so
+  // a file that appeared meanwhile is never overwritten.
+  DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (!::MoveFileExA(f.tempPath.c_str(), f.path.c_str(), flags)) {
+    DWORD code = ::GetLastError();
+    if (!replace && (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS))
+      return f.Fail("cannot create file", code, err);
+    return f.Fail("rename failed", code, err);
+  }
+  f.tempPath.clear();
+  return true;
+}
+
+void AtomicFile::Abandon() { impl_->Abandon(); }

@@ -1,0 +1,81 @@
+// The event loop on POSIX systems: an eventfd the listener wakes, and the
+// stop signals as readable data on a signalfd.
+
+#include "tools/capture_loop.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+class PosixCaptureLoop : public CaptureLoop {
+ public:
+  PosixCaptureLoop(int wake, int signals) : wake_(wake), signals_(signals) {}
+  ~PosixCaptureLoop() override {
+    ::close(wake_);
+    ::close(signals_);
+  }
+
+  void Post(uint32_t message, uint32_t wParam, uint32_t lParam) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.push_back({message, wParam, lParam});
+    }
+    uint64_t one = 1;
+    ssize_t n = ::write(wake_, &one, sizeof one);
+    (void)n;
+  }
+
+  Wake Wait(int timeoutMs) override {
+    pollfd fds[2] = {{wake_, POLLIN, 0}, {signals_, POLLIN, 0}};
+    int n = ::poll(fds, 2, timeoutMs);
+    if (n < 0) return errno == EINTR ? kTimeout : kFailed;
+    if (fds[1].revents & POLLIN) return kStop;
+    if (fds[0].revents & POLLIN) return kMessages;
+    return kTimeout;
+  }
+
+  std::deque<PostedMessage> TakeAll() override {
+    uint64_t count;
+    ssize_t n = ::read(wake_, &count, sizeof count);
+    (void)n;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::deque<PostedMessage> all;
+    all.swap(queue_);
+    return all;
+  }
+
+ private:
+  int wake_;
+  int signals_;
+  std::mutex mutex_;
+  std::deque<PostedMessage> queue_;
+};
+
+}  // namespace
+
+std::unique_ptr<CaptureLoop> CaptureLoop::Create(std::string* err) {
+  // Blocked before the listener thread starts, so it inherits the mask and
+  // never takes one of these signals itself.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  int signals = ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+  int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (signals < 0 || wake < 0) {
+    *err = std::strerror(errno);
+    if (signals >= 0) ::close(signals);
+    if (wake >= 0) ::close(wake);
+    return nullptr;
+  }
+  return std::make_unique<PosixCaptureLoop>(wake, signals);
+}

@@ -1,0 +1,82 @@
+// The event loop on Windows: an event object the listener sets, and a
+// console control handler that turns Ctrl+C, Ctrl+Break and the console
+// closing into a stop request.
+
+#include "tools/capture_loop.h"
+
+#include <windows.h>
+
+#include <mutex>
+
+#include "platform/platform.h"
+
+namespace {
+
+HANDLE stopEvent = nullptr;
+HANDLE stoppedEvent = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD type) {
+  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT &&
+      type != CTRL_LOGOFF_EVENT && type != CTRL_SHUTDOWN_EVENT)
+    return FALSE;
+  ::SetEvent(stopEvent);
+  // The system ends the process once this handler returns from a close,
+  // logoff or shut-down: wait (the system allows a few seconds) until the
+  // loop has exported what is pending.
+  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) ::WaitForSingleObject(stoppedEvent, 5000);
+  return TRUE;
+}
+
+class Win32CaptureLoop : public CaptureLoop {
+ public:
+  explicit Win32CaptureLoop(HANDLE wake) : wake_(wake) {}
+  ~Win32CaptureLoop() override {
+    // Whatever was pending has been handled by now.
+    ::SetEvent(stoppedEvent);
+    ::CloseHandle(wake_);
+  }
+
+  void Post(uint32_t message, uint32_t wParam, uint32_t lParam) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.push_back({message, wParam, lParam});
+    }
+    ::SetEvent(wake_);
+  }
+
+  Wake Wait(int timeoutMs) override {
+    HANDLE handles[2] = {wake_, stopEvent};
+    DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
+    if (r == WAIT_OBJECT_0 + 1) return kStop;
+    if (r == WAIT_OBJECT_0) return kMessages;
+    if (r == WAIT_TIMEOUT) return kTimeout;
+    return kFailed;
+  }
+
+  std::deque<PostedMessage> TakeAll() override {
+    ::ResetEvent(wake_);
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::deque<PostedMessage> all;
+    all.swap(queue_);
+    return all;
+  }
+
+ private:
+  HANDLE wake_;
+  std::mutex mutex_;
+  std::deque<PostedMessage> queue_;
+};
+
+}  // namespace
+
+std::unique_ptr<CaptureLoop> CaptureLoop::Create(std::string* err) {
+  if (!stopEvent) stopEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!stoppedEvent) stoppedEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE wake = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!stopEvent || !stoppedEvent || !wake || !::SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
+    *err = SystemErrorText(static_cast<int>(::GetLastError()));
+    if (wake) ::CloseHandle(wake);
+    return nullptr;
+  }
+  return std::make_unique<Win32CaptureLoop>(wake);
+}
