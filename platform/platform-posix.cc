@@ -94,6 +94,10 @@ bool PathExists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
+void SetEnv(const char* name, const std::string& value) { ::setenv(name, value.c_str(), 1); }
+
+void UnsetEnv(const char* name) { ::unsetenv(name); }
+
 void UseBinaryStandardInput() {}
 
 void LowerThreadPriority() {

@@ -180,6 +180,12 @@ std::string SystemErrorText(int code) {
   return out;
 }
 
+// _putenv_s changes the C library's copy, which getenv reads, and the
+// system's; an empty value removes the variable.
+void SetEnv(const char* name, const std::string& value) { _putenv_s(name, value.c_str()); }
+
+void UnsetEnv(const char* name) { _putenv_s(name, ""); }
+
 void UseBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
 
 void LowerThreadPriority() { ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }

@@ -64,6 +64,10 @@ void OsVersion(int* major, int* minor, int* build);
 /// Windows).
 std::string SystemErrorText(int code);
 
+/// Sets an environment variable of this process; UnsetEnv removes one.
+void SetEnv(const char* name, const std::string& value);
+void UnsetEnv(const char* name);
+
 /// Makes standard input deliver bytes unchanged (no text-mode translation
 /// of CR LF where the system has one).
 void UseBinaryStandardInput();

@@ -1,24 +1,33 @@
 #include "tests/test_support.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <vector>
 
 #include "app/settings.h"
+#include "platform/platform.h"
 
 TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/harrow-test-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (!::mkdtemp(name.data())) std::abort();
-  path_ = name.data();
+  // A name of our own below the system's temporary folder; create_directory
+  // refuses one that is taken, so two tests never share a folder.
+  namespace fs = std::filesystem;
+  std::random_device random;
+  std::error_code ec;
+  fs::path base = fs::temp_directory_path(ec);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "harrow-test-%08x", random());
+    fs::path p = base / name;
+    if (fs::create_directory(p, ec)) {
+      path_ = p.string();
+      return;
+    }
+  }
+  std::abort();
 }
 
 TempDir::~TempDir() {
@@ -32,26 +41,27 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-std::string TempDir::operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+std::string TempDir::operator/(std::string_view name) const { return path_ + kPathSeparator + std::string(name); }
 
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
   const char* old = std::getenv(name);
   hadOld_ = old != nullptr;
   if (old) old_ = old;
-  ::setenv(name, value.c_str(), 1);
+  SetEnv(name, value);
 }
 
 ScopedEnv::~ScopedEnv() {
   if (hadOld_)
-    ::setenv(name_.c_str(), old_.c_str(), 1);
+    SetEnv(name_.c_str(), old_);
   else
-    ::unsetenv(name_.c_str());
+    UnsetEnv(name_.c_str());
 }
 
 IsolatedSettings::IsolatedSettings()
     : home_("HOME", dir_ / "home"), config_("XDG_CONFIG_HOME", dir_ / "config"),
-      data_("XDG_DATA_HOME", dir_ / "data") {
-  ::mkdir((dir_ / "home").c_str(), 0777);
+      data_("XDG_DATA_HOME", dir_ / "data"), appData_("APPDATA", dir_ / "config"),
+      localAppData_("LOCALAPPDATA", dir_ / "data"), profile_("USERPROFILE", dir_ / "home") {
+  MakeDirectory(dir_ / "home");
   ClearSettingOverrides();
 }
 

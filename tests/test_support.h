@@ -12,7 +12,7 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
-  /// path() + "/" + name.
+  /// path(), the platform's separator and name.
   std::string operator/(std::string_view name) const;
 
  private:
@@ -43,9 +43,13 @@ class IsolatedSettings {
 
  private:
   TempDir dir_;
+  // The user's folders on both systems: XDG on Linux, the profile's on Windows.
   ScopedEnv home_;
   ScopedEnv config_;
   ScopedEnv data_;
+  ScopedEnv appData_;
+  ScopedEnv localAppData_;
+  ScopedEnv profile_;
 };
 
 /// The whole file, or "<missing>" when it cannot be read.

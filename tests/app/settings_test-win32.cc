@@ -1,0 +1,69 @@
+// The settings store on Windows: the names, roots and lengths the lab's
+// existing installations have, and the move of their settings file out of
+// the Windows directory.
+
+#include "app/settings.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "tests/test_support.h"
+
+namespace {
+
+std::string WindowsDir() {
+  char buf[MAX_PATH];
+  UINT n = ::GetWindowsDirectoryA(buf, sizeof buf);
+  return std::string(buf, n);
+}
+
+TEST(Settings, DefaultsWithoutASettingsFile) {
+  IsolatedSettings env;
+  EXPECT_EQ(ReadComPort(), "COM1");
+  EXPECT_EQ(ReadDevType(), "6310");
+  EXPECT_EQ(ModelLabelText(), "6310");
+  EXPECT_EQ(ReadRootFolder(""), "C:\\6310");
+  EXPECT_EQ(ExcelFolder(), "C:\\6310\\Excel");
+  EXPECT_EQ(TextFolder(), "C:\\6310\\Text");
+  EXPECT_EQ(LogFolder(), "C:\\6310\\Log");
+  EXPECT_EQ(SettingsFilePath(), env.config() + "\\Harrow\\Kestrel.ini");
+  EXPECT_FALSE(PathExists(SettingsFilePath()));
+}
+
+TEST(Settings, NoModelTrailingSeparatorsAndLengths) {
+  IsolatedSettings env;
+  ASSERT_TRUE(WriteSetting("DevType", "9999"));
+  EXPECT_EQ(ModelLabelText(), "c:");
+  EXPECT_EQ(ReadRootFolder(""), "c:");
+  EXPECT_EQ(ExcelFolder(), "c:\\Excel");
+  ASSERT_TRUE(WriteSetting("DevType", "6350"));
+  ASSERT_TRUE(WriteSetting("6350_Root", "D:\\data\\"));
+  EXPECT_EQ(ExcelFolder(), "D:\\data\\\\Excel");
+  // The port name is read as its nine first characters, as always.
+  ASSERT_TRUE(WriteSetting("ComPort", "COM123456789"));
+  EXPECT_EQ(ReadComPort(), "COM123456");
+  ASSERT_TRUE(WriteSetting("6350_Root", std::string(300, 'r')));
+  EXPECT_EQ(ReadRootFolder("").size(), 259u);
+  ASSERT_TRUE(WriteSetting("6350_Root", ""));
+  EXPECT_EQ(ReadRootFolder(""), "");
+  ASSERT_TRUE(WriteGlimmerComPort("COM3"));
+  EXPECT_EQ(ReadComPort(), "COM123456");
+}
+
+TEST(Settings, AnEarlierInstallationsFileCarriesOver) {
+  IsolatedSettings env;
+  std::string old = WindowsDir() + "\\Kestrel.ini";
+  ASSERT_FALSE(PathExists(old)) << old << " is left from elsewhere";
+  WriteFileBytes(old, "[Kestrel]\r\nComPort=COM4\r\nDevType=6120\r\n");
+  EXPECT_EQ(ReadComPort(), "COM4");
+  EXPECT_EQ(ReadModel(), InstrumentModel::M6120);
+  // Written to the user's copy; the old file stays as it was.
+  ASSERT_TRUE(WriteSetting("ComPort", "COM5"));
+  EXPECT_EQ(ReadComPort(), "COM5");
+  EXPECT_EQ(ReadFileBytes(old), "[Kestrel]\r\nComPort=COM4\r\nDevType=6120\r\n");
+  ::DeleteFileA(old.c_str());
+}
+
+}  // namespace
