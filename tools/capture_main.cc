@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/capture_session.h"
+#include "app/harrow_version.h"
 #include "platform/clock.h"
 #include "platform/notice.h"
 #include "app/settings.h"
@@ -37,8 +38,9 @@ const char kUsage[] =
     "                      report recognition again and export the reports anew\n"
     "                      (after a wrong model setting or a lost export); the\n"
     "                      traffic log itself is not written\n"
-    "  --port NAME         capture from NAME (\"ttyUSB0\", \"/dev/serial/by-id/...\")\n"
-    "                      instead of the stored port\n"
+    "  --port NAME         capture from NAME instead of the stored port: a device\n"
+    "                      below /dev (\"ttyUSB0\", \"dev/ttyUSB0\") or a full path\n"
+    "                      (\"/dev/serial/by-id/...\")\n"
     "  --list-ports        list the machine's serial ports and exit\n"
     "  --model TEXT        use model TEXT (6120, 6310, 6350, 6480) for this run,\n"
     "                      as the stored \"DevType\"; a text naming no model\n"
@@ -46,9 +48,15 @@ const char kUsage[] =
     "  --root DIR          use DIR as the model's root folder for this run\n"
     "  --quiet             do not print the received lines\n"
     "  --help              show this help and exit\n"
+    "  --version           show the version and exit\n"
     "\n"
     "--model, --root and --port change nothing in the stored settings.\n"
-    "Settings are read from $XDG_CONFIG_HOME/Kestrel.ini (default ~/.config).\n";
+    "Settings are read from $XDG_CONFIG_HOME/Kestrel.ini (default ~/.config);\n"
+    "the default root folder of a model is ~/MODEL, reports that cannot be\n"
+    "written there go to $XDG_DATA_HOME/harrow/unsaved (default ~/.local/share).\n"
+    "\n"
+    "Exit status: 0 when the capture or replay ended normally, 1 when the port,\n"
+    "a file or the event loop failed, 2 for a wrong command line.\n";
 
 bool TakeValue(int argc, char** argv, int* i, std::string* value) {
   if (*i + 1 >= argc) {
@@ -57,6 +65,16 @@ bool TakeValue(int argc, char** argv, int* i, std::string* value) {
   }
   *value = argv[++*i];
   return true;
+}
+
+/// The port NAME of --port as a device name or path; "dev/..." means "/dev/...".
+// A service instance names its port through systemd, which unescapes
+// "/dev/serial/by-id/..." to "dev/serial/by-id/..." without the leading
+// slash. No device lives at "/dev/dev/...", so such a name is read as the
+// full path.
+std::string PortOptionName(const std::string& name) {
+  if (name.rfind("dev/", 0) == 0) return "/" + name;
+  return name;
 }
 
 }  // namespace
@@ -75,12 +93,16 @@ int main(int argc, char** argv) {
     if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
       std::fputs(kUsage, stdout);
       return 0;
+    } else if (!std::strcmp(arg, "--version")) {
+      std::puts("harrow-capture " HARROW_VERSION_TEXT);
+      return 0;
     } else if (!std::strcmp(arg, "--replay")) {
       ok = TakeValue(argc, argv, &i, &options.replayFile);
     } else if (!std::strcmp(arg, "--replay-log")) {
       ok = TakeValue(argc, argv, &i, &options.replayLogFile);
     } else if (!std::strcmp(arg, "--port")) {
       ok = TakeValue(argc, argv, &i, &options.port);
+      options.port = PortOptionName(options.port);
     } else if (!std::strcmp(arg, "--model")) {
       ok = haveModel = TakeValue(argc, argv, &i, &model);
     } else if (!std::strcmp(arg, "--root")) {

@@ -3,6 +3,7 @@
 //   harrow          captures from the port named in the settings
 //   harrow --demo   captures from the built-in reader simulator, with its
 //                   settings and data in a private temporary folder
+//   harrow --help, harrow --version   answer without opening a display
 #include <QApplication>
 
 #include <cstdio>
@@ -12,10 +13,26 @@
 #include "app/qt/capture_dialog.h"
 #include "app/qt/close_on_signals.h"
 #include "app/demo.h"
+#include "app/harrow_version.h"
 
 namespace {
 
-void Usage() { std::fprintf(stderr, "usage: harrow [--demo]\n"); }
+const char kUsage[] =
+    "Usage: harrow [--demo] [-platform NAME]\n"
+    "Captures a laboratory reader's reports in a window: every line received on\n"
+    "the serial port is shown and written to the traffic log, and each finished\n"
+    "report is exported as .txt and .xls below the model's root folder.\n"
+    "\n"
+    "Options:\n"
+    "  --demo            capture from the built-in reader simulator, with the\n"
+    "                    settings and reports in a private temporary folder\n"
+    "  -platform NAME    the Qt platform plug-in to use (xcb, wayland, offscreen)\n"
+    "  --help            show this help and exit\n"
+    "  --version         show the version and exit\n"
+    "\n"
+    "The port, the instrument model and its root folder are chosen in the\n"
+    "Settings dialog and stored in $XDG_CONFIG_HOME/Kestrel.ini (default\n"
+    "~/.config). harrow-capture does the same without a window.\n";
 
 }  // namespace
 
@@ -25,15 +42,20 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--demo") == 0) {
       demo = true;
     } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      Usage();
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      std::puts("harrow " HARROW_VERSION_TEXT);
       return 0;
     } else if (argv[i][0] == '-' && std::strncmp(argv[i], "-platform", 9) != 0) {
-      Usage();
+      std::fprintf(stderr, "harrow: unknown option %s (see --help)\n", argv[i]);
       return 2;
     }
   }
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Harrow"));
+  // Lets a Wayland desktop match the window to the installed menu entry.
+  app.setDesktopFileName(QStringLiteral("org.harrow.Harrow"));
 
   DemoSetup demoSetup;
   if (demo) {
