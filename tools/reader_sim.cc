@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "app/harrow_version.h"
 #include "platform/platform.h"
 
 namespace {
@@ -45,8 +46,11 @@ const char kUsage[] =
     "                     connect\n"
     "  --hold             keep the port open after sending, until SIGINT/SIGTERM\n"
     "  --help             show this help and exit\n"
+    "  --version          show the version and exit\n"
     "\n"
-    "The port is closed only when the other side has read everything sent.\n";
+    "The port is closed only when the other side has read everything sent.\n"
+    "The sample transcripts are those installed in " HARROW_SAMPLES_DIR ";\n"
+    "a reader-sim in a build folder takes those of its source tree.\n";
 
 constexpr double kBytesPerSecond = 57600.0 / 10.0;
 
@@ -60,15 +64,30 @@ bool ReadFile(const std::string& path, std::string* data) {
   return false;
 }
 
-// The sample transcripts of a model, from samples/ or, until it exists,
-// the small test transcripts.
+// Where the sample transcripts are: installed beside the program (also in
+// a package unpacked elsewhere), then the source tree of a build folder
+// (samples/, or the small test transcripts before those existed), then
+// the installed folder the build was configured for.
+std::vector<std::string> SampleFolders() {
+  std::vector<std::string> folders;
+  char self[4096];
+  ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n > 0) {
+    std::string exe(self, static_cast<size_t>(n));
+    folders.push_back(exe.substr(0, exe.find_last_of('/') + 1) + HARROW_SAMPLES_FROM_BIN);
+  }
+  folders.push_back(HARROW_SOURCE_DIR "/samples");
+  folders.push_back(HARROW_SOURCE_DIR "/tests/serial/transcripts");
+  folders.push_back(HARROW_SAMPLES_DIR);
+  return folders;
+}
+
+// The sample transcripts of a model, from the first folder that has any.
 std::vector<std::string> ModelTranscripts(const std::string& model) {
   std::vector<std::string> files;
-  for (const char* pattern : {"/samples/%s-*.txt", "/tests/serial/transcripts/%s-*.txt"}) {
-    char buf[512];
-    std::snprintf(buf, sizeof buf, pattern, model.c_str());
+  for (const std::string& folder : SampleFolders()) {
     glob_t g{};
-    if (glob((std::string(HARROW_SOURCE_DIR) + buf).c_str(), 0, nullptr, &g) == 0) {
+    if (glob((folder + "/" + model + "-*.txt").c_str(), 0, nullptr, &g) == 0) {
       for (size_t i = 0; i < g.gl_pathc; ++i) files.push_back(g.gl_pathv[i]);
     }
     globfree(&g);
@@ -151,6 +170,9 @@ int main(int argc, char** argv) {
     std::string v;
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--version") {
+      std::puts("reader-sim " HARROW_VERSION_TEXT);
       return 0;
     } else if (arg == "--model") {
       value(&model);
