@@ -26,13 +26,17 @@ ensure_packages() {
   fi
 }
 
-# What building Harrow needs.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libudev-dev libxlsxwriter-dev)
+# What building Harrow needs (help2man makes the man pages).
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libudev-dev libxlsxwriter-dev help2man)
+# What the Debian package needs on top of a build: the computation of its
+# dependencies and the tool of its maintainer script.
+PACKAGE_PACKAGES=(dpkg-dev adduser)
 # What the tests need besides: the test frameworks, clang for the fuzzers,
-# the independent readers of our spreadsheets, a second serial peer and a
-# display server.
+# the independent readers of our spreadsheets, a second serial peer, a
+# display server and the checkers of the package and its files.
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-  python3 python3-xlrd gnumeric socat xvfb xauth)
+  python3 python3-xlrd gnumeric socat xvfb xauth
+  "${PACKAGE_PACKAGES[@]}" lintian desktop-file-utils appstream systemd man-db)
 
 # Configures and builds one build folder: build_tree DIR [CMAKE ARGS...]
 build_tree() {
