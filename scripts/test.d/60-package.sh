@@ -126,7 +126,7 @@ done
 # are compared, in sorted order.
 reference=build/release/tools/harrow-capture
 if [ ! -x "$reference" ]; then
-  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHARROW_WERROR=ON >/dev/null
   ninja -C build/release harrow-capture
 fi
 export HOME=$tmp/home
