@@ -23,13 +23,13 @@ std::string Dirname(const std::string& path) {
   return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
-// The simulator's program: beside this one, in the build's tools folder,
-// or on the PATH.
+// The simulator's program: beside this one (installed), in the tools
+// folder of the build (which has harrow in app/qt), or on the PATH.
 std::string FindSimulator(const char* argv0) {
   char self[4096];
   ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
   std::string dir = n > 0 ? Dirname(std::string(self, static_cast<size_t>(n))) : Dirname(argv0);
-  for (const std::string& candidate : {dir + "/reader-sim", dir + "/../tools/reader-sim"}) {
+  for (const std::string& candidate : {dir + "/reader-sim", dir + "/../../tools/reader-sim"}) {
     if (::access(candidate.c_str(), X_OK) == 0) return candidate;
   }
   return "reader-sim";
