@@ -13,6 +13,12 @@ namespace {
 const std::string kBanner =
     "\r\n**************************SOFTWARE START************************\r\n";
 
+// A traffic line's time stamp and separator in the locale the test runs in
+// (the platform's own stamps are checked in the platform tests).
+std::string Stamp(int year, int month, int day, int hour, int minute, int second) {
+  return TrafficLog::TimeStamp(MakeLocalTime(year, month, day, hour, minute, second)) + ":\t";
+}
+
 class TrafficLogTest : public ::testing::Test {
  protected:
   void SetUp() override { std::setlocale(LC_TIME, "C"); }
@@ -38,11 +44,11 @@ TEST_F(TrafficLogTest, FirstOpenWritesBannerVersionAndFlushedLines) {
   log.WriteLine("next year");
   // Every line is on disk when WriteLine returns, with the log still open.
   EXPECT_EQ(ReadFileBytes(path), kBanner + TrafficLog::OsVersionLine() +
-                                     "12/06/26 01:23:45:\tA line\r\n"
-                                     "12/06/26 01:23:45:\t\r\n" +
-                                     "12/06/26 01:23:45:\tbin\x01\xff\tx\r\n"
-                                     "12/06/26 01:23:46:\tnext second\r\n"
-                                     "12/06/27 01:23:46:\tnext year\r\n");
+                                     Stamp(2026, 12, 6, 1, 23, 45) + "A line\r\n" +
+                                     Stamp(2026, 12, 6, 1, 23, 45) + "\r\n" +
+                                     Stamp(2026, 12, 6, 1, 23, 45) + "bin\x01\xff\tx\r\n" +
+                                     Stamp(2026, 12, 6, 1, 23, 46) + "next second\r\n" +
+                                     Stamp(2027, 12, 6, 1, 23, 46) + "next year\r\n");
 }
 
 TEST_F(TrafficLogTest, ReopeningAppendsANewBannerBelowTheLimit) {
@@ -80,7 +86,7 @@ TEST_F(TrafficLogTest, RotatesWhileRunningWithoutSplittingOrLosingALine) {
   TrafficLog log(clock);
   log.Open(path);
   const std::string line(1000, 'L');
-  const std::string record = "12/06/26 01:23:45:\t" + line + "\r\n";
+  const std::string record = Stamp(2026, 12, 6, 1, 23, 45) + line + "\r\n";
   long total = 0;
   int written = 0;
   while (!PathExists(Gen(1))) {
@@ -94,7 +100,7 @@ TEST_F(TrafficLogTest, RotatesWhileRunningWithoutSplittingOrLosingALine) {
   EXPECT_GE(static_cast<long>(first.size()), TrafficLog::kRotateSize);
   EXPECT_LT(static_cast<long>(first.size()), TrafficLog::kRotateSize + static_cast<long>(record.size()));
   EXPECT_EQ(first.substr(first.size() - record.size()), record);  // ends on a whole line
-  EXPECT_EQ(ReadFileBytes(path), TrafficLog::OsVersionLine() + "12/06/26 01:23:45:\tafter\r\n");
+  EXPECT_EQ(ReadFileBytes(path), TrafficLog::OsVersionLine() + Stamp(2026, 12, 6, 1, 23, 45) + "after\r\n");
   size_t count = 0;
   for (size_t p = first.find(record); p != std::string::npos; p = first.find(record, p + 1)) ++count;
   EXPECT_EQ(count, static_cast<size_t>(written));

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/notice.h"
 #include "app/settings.h"
+#include "platform/platform.h"
 #include "report/report_handler.h"
 #include "tests/report/handler_test_util.h"
 #include "tests/test_support.h"
@@ -134,7 +135,7 @@ TEST_F(ReportCollectorTest, SameSecondNeverOverwritesAndAFailedTextSaveDropsTheL
   c.FeedLine("lost");
   c.FeedLine("End of Test");
   ASSERT_FALSE(notices_.notices.empty());
-  EXPECT_NE(notices_.notices.front().find("Cannot open file for writing: " + root_ + "/Text/"),
+  EXPECT_NE(notices_.notices.front().find("Cannot open file for writing: " + root_ + kPathSeparator + "Text" + kPathSeparator),
             std::string::npos);
   EXPECT_TRUE(c.StoredLines().empty());
   EXPECT_FALSE(c.HasPendingLines());
