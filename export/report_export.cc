@@ -1,6 +1,5 @@
 #include "export/report_export.h"
 
-#include <atomic>
 #include <cctype>
 #include <functional>
 
@@ -17,8 +16,8 @@ namespace {
 // How many numbered names are tried before giving up on a free one.
 constexpr int kMaxNameTries = 1000;
 
-/// Produces the bytes of one file; `path` is where it will land.
-using Producer = std::function<bool(const std::string& path, ByteSink& sink, std::string* err)>;
+/// Produces the bytes of one file.
+using Producer = std::function<bool(ByteSink& sink, std::string* err)>;
 
 std::string NumberedName(const std::string& base, int n) {
   return n <= 1 ? base : base + "_" + std::to_string(n);
@@ -30,7 +29,7 @@ bool WriteNewFile(const std::string& path, const Producer& produce, std::string*
   AtomicFile file;
   if (!file.Open(path, err)) return false;
   AtomicFileSink sink(file);
-  if (!produce(path, sink, err)) return false;
+  if (!produce(sink, err)) return false;
   return file.Commit(false, err);
 }
 
@@ -59,12 +58,6 @@ bool ExportFile(const std::string& folder, const std::string& base, const char* 
   notices.Notice(notice + "\nIt could not be saved anywhere else either (" + unsavedErr +
                  "); this report is lost.");
   return false;
-}
-
-/// A name for the file the .xlsx library assembles, beside the final file.
-std::string ScratchName(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  return path + ".part" + std::to_string(++counter);
 }
 
 }  // namespace
@@ -100,7 +93,7 @@ bool ExportTextReport(const TextReport& report, const ExportName& name, NoticeSi
   // One level only: a missing root folder makes the save fail, and that is reported.
   MakeDirectory(folder);
   return ExportFile(folder, name.base, ".txt",
-                    [&](const std::string&, ByteSink& sink, std::string* err) { return report.Write(sink, err); },
+                    [&](ByteSink& sink, std::string* err) { return report.Write(sink, err); },
                     notices);
 }
 
@@ -133,21 +126,17 @@ bool ExportWorkbookFiles(Workbook& workbook, const ExportName& name, NoticeSink&
   bool ok = true;
   if (formats.xls) {
     ok &= ExportFile(folder, name.base, ".xls",
-                     [&](const std::string&, ByteSink& sink, std::string* err) { return workbook.Write(sink, err); },
+                     [&](ByteSink& sink, std::string* err) { return workbook.Write(sink, err); },
                      notices);
   }
   if (formats.xlsx) {
     ok &= ExportFile(folder, name.base, ".xlsx",
-                     [&](const std::string& path, ByteSink& sink, std::string* err) {
-                       std::string bytes;
-                       return BuildXlsx(workbook, ScratchName(path), &bytes, err) &&
-                              sink.Write(bytes.data(), bytes.size(), err);
-                     },
+                     [&](ByteSink& sink, std::string* err) { return WriteXlsx(workbook, sink, err); },
                      notices);
   }
   if (formats.csv) {
     ok &= ExportFile(folder, name.base, ".csv",
-                     [&](const std::string&, ByteSink& sink, std::string* err) { return WriteCsv(workbook, sink, err); },
+                     [&](ByteSink& sink, std::string* err) { return WriteCsv(workbook, sink, err); },
                      notices);
   }
   return ok;

@@ -1,16 +1,21 @@
 #include "export/xlsx_writer.h"
 
-#include <xlsxwriter.h>
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
 
-#include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
-#include <utility>
-
-#include "platform/platform.h"
 #include "export/workbook.h"
+#include "export/zip_writer.h"
+
+// The package is the smallest one Excel opens without repairing it: the
+// content types, the package relationship to the workbook, the workbook with
+// one sheet and its relationships to that sheet and to the styles, the
+// styles, and the sheet. Element order follows the schema's sequences,
+// which Excel enforces and other readers do not.
 
 namespace {
 
@@ -20,108 +25,419 @@ const char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-lxw_format* FormatFor(lxw_workbook* book, const Workbook& workbook, const Cell& cell,
-                      std::map<std::pair<int, int>, lxw_format*>& formats) {
-  auto key = std::make_pair(cell.FontIndex(), cell.Alignment());
-  auto it = formats.find(key);
-  if (it != formats.end()) return it->second;
-  lxw_format* format = workbook_add_format(book);
-  if (!format) return nullptr;
-  if (static_cast<size_t>(key.first) < workbook.Fonts().size()) {
-    const FontRecord& font = workbook.Fonts()[key.first];
-    std::string name = Cp1252ToUtf8(font.name);
-    format_set_font_name(format, name.c_str());
-    format_set_font_size(format, (font.height & 0xFFFF) / 20.0);
-    if (font.flags & 1) format_set_bold(format);
-    if (font.flags & 2) format_set_italic(format);
-    if (font.flags & 4) format_set_underline(format, LXW_UNDERLINE_SINGLE);
-    if (font.flags & 8) format_set_font_strikeout(format);
-  }
-  static const uint8_t kAlign[8] = {LXW_ALIGN_NONE, LXW_ALIGN_LEFT, LXW_ALIGN_CENTER, LXW_ALIGN_RIGHT,
-                                    LXW_ALIGN_FILL, LXW_ALIGN_NONE, LXW_ALIGN_NONE, LXW_ALIGN_NONE};
-  if (kAlign[key.second] != LXW_ALIGN_NONE) format_set_align(format, kAlign[key.second]);
-  formats[key] = format;
-  return format;
+/// Stores `text` at `at`; returns the next position.
+template <size_t N>
+char* Store(char* at, const char (&text)[N]) {
+  std::memcpy(at, text, N - 1);
+  return at + N - 1;
 }
 
-bool ReadWhole(const std::string& path, std::string* bytes, std::string* err) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  if (in) out << in.rdbuf();
-  if (!in || !out) {
-    *err = "cannot read back " + path;
-    return false;
+char* Store(char* at, std::string_view text) {
+  std::memcpy(at, text.data(), text.size());
+  return at + text.size();
+}
+
+char* StoreNumber(char* at, uint32_t value) { return std::to_chars(at, at + 10, value).ptr; }
+
+/// A text that reads back as the same double, as short as its plain
+/// decimal form allows. Report numbers are integers or have a few
+/// decimals; for those the decimal m / 10^k with the fewest decimals k is
+/// found directly: m and 10^k are exact doubles, so the quotient m / 10^k is
+/// the correctly rounded value of the decimal, which is exactly what a
+/// reader makes of its text. Other numbers take std::to_chars' shortest
+/// form, which is slower.
+char* StoreNumber(char* at, double value) {
+  static constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+  const double magnitude = std::fabs(value);
+  if (magnitude < 1e15 && value == std::trunc(value) && !(value == 0 && std::signbit(value)))
+    return std::to_chars(at, at + 24, static_cast<int64_t>(value)).ptr;
+  if (magnitude >= 1e-3 && magnitude < 1e9) {
+    for (int k = 1; k < 7; ++k) {
+      double scaled = std::round(magnitude * kPowers[k]);
+      if (scaled / kPowers[k] != magnitude) continue;
+      char digits[24];
+      char* end = std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(scaled)).ptr;
+      int n = static_cast<int>(end - digits);
+      if (value < 0) *at++ = '-';
+      if (n > k) {
+        at = Store(at, std::string_view(digits, n - k));
+      } else {
+        *at++ = '0';
+      }
+      *at++ = '.';
+      for (int zeros = k - n; zeros > 0; --zeros) *at++ = '0';
+      return Store(at, std::string_view(end - std::min(n, k), std::min(n, k)));
+    }
   }
-  *bytes = out.str();
-  return true;
+  return std::to_chars(at, at + 32, value).ptr;
+}
+
+/// Columns A to IV, as in "A1"-style references.
+char* StoreColumn(char* at, uint32_t column) {
+  if (column >= 26) *at++ = static_cast<char>('A' + column / 26 - 1);
+  *at++ = static_cast<char>('A' + column % 26);
+  return at;
+}
+
+/// Stores the character as UTF-8 (at most 3 bytes); returns the next position.
+char* StoreUtf8(char* at, unsigned char c) {
+  char32_t u = c < 0x80 || c >= 0xA0 ? c : kCp1252High[c - 0x80];
+  if (u < 0x80) {
+    *at++ = static_cast<char>(u);
+  } else if (u < 0x800) {
+    *at++ = static_cast<char>(0xC0 | (u >> 6));
+    *at++ = static_cast<char>(0x80 | (u & 0x3F));
+  } else {
+    *at++ = static_cast<char>(0xE0 | (u >> 12));
+    *at++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+    *at++ = static_cast<char>(0x80 | (u & 0x3F));
+  }
+  return at;
+}
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+/// True when `text` at `at` reads as an Office escape "_xHHHH_" (either case of hex digits).
+bool LooksLikeEscape(std::string_view text, size_t at) {
+  if (at + 7 > text.size() || text[at + 1] != 'x' || text[at + 6] != '_') return false;
+  return IsHexDigit(text[at + 2]) && IsHexDigit(text[at + 3]) && IsHexDigit(text[at + 4]) && IsHexDigit(text[at + 5]);
+}
+
+/// Bytes that AppendXmlText copies as they are.
+constexpr std::array<bool, 256> PlainBytes() {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x80; ++c) plain[c] = true;
+  plain['\t'] = plain['\n'] = true;
+  for (char c : {'&', '<', '>', '"', '_'}) plain[static_cast<unsigned char>(c)] = false;
+  return plain;
+}
+constexpr std::array<bool, 256> kPlain = PlainBytes();
+
+/// AppendXmlText into memory at `at`, which has room for 7 bytes per byte
+/// of `text`; returns the next position.
+char* StoreXmlText(char* at, std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (kPlain[c]) {
+      *at++ = static_cast<char>(c);
+      continue;
+    }
+    switch (c) {
+      case '&': at = Store(at, "&amp;"); break;
+      case '<': at = Store(at, "&lt;"); break;
+      case '>': at = Store(at, "&gt;"); break;
+      case '"': at = Store(at, "&quot;"); break;
+      case '_': at = LooksLikeEscape(text, i) ? Store(at, "_x005F_") : Store(at, "_"); break;
+      default:
+        if (c < 0x20) {
+          static const char kHex[] = "0123456789ABCDEF";
+          at = Store(at, "_x00");
+          *at++ = kHex[c >> 4];
+          *at++ = kHex[c & 0xF];
+          *at++ = '_';
+        } else {
+          at = StoreUtf8(at, c);
+        }
+    }
+  }
+  return at;
+}
+
+template <typename Number>
+void AppendNumber(std::string& out, Number value) {
+  char buf[32];
+  out.append(buf, StoreNumber(buf, value));
+}
+
+// One cell format per font and alignment: font * kAlignments + alignment.
+constexpr int kAlignments = 5;
+const char* const kHorizontal[kAlignments] = {nullptr, "left", "center", "right", "fill"};
+
+int StyleIndex(const Cell& cell) {
+  // Codes 5 to 7 mean nothing in BIFF2; they read as general there too.
+  int align = cell.Alignment() < kAlignments ? cell.Alignment() : kAlignGeneral;
+  return cell.FontIndex() * kAlignments + align;
+}
+
+/// Excel takes font sizes from 1 to 409 points.
+double FontPoints(const FontRecord& font) {
+  return std::clamp((font.height & 0xFFFF) / 20.0, 1.0, 409.0);
+}
+
+constexpr std::string_view kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+
+constexpr std::string_view kContentTypes =
+    "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+    "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+    "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+    "<Override PartName=\"/xl/workbook.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+    "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+    "<Override PartName=\"/xl/styles.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+    "</Types>";
+
+constexpr std::string_view kPackageRelationships =
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+    "<Relationship Id=\"rId1\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+    "Target=\"xl/workbook.xml\"/>"
+    "</Relationships>";
+
+// A BIFF2 stream has no sheet name; readers of the .xls call it Sheet1.
+constexpr std::string_view kWorkbook =
+    "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+    "<bookViews><workbookView/></bookViews>"
+    "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets>"
+    "</workbook>";
+
+constexpr std::string_view kWorkbookRelationships =
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+    "<Relationship Id=\"rId1\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+    "Target=\"worksheets/sheet1.xml\"/>"
+    "<Relationship Id=\"rId2\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
+    "Target=\"styles.xml\"/>"
+    "</Relationships>";
+
+/// The fonts the cells can refer to, the two fills Excel insists on, one
+/// empty border, and a cell format for every font and alignment.
+std::string Styles(const Workbook& workbook) {
+  const std::vector<FontRecord>& fonts = workbook.Fonts();
+  // Font 0 is also the Normal style's font; a workbook without fonts
+  // gets the one the reports use.
+  const FontRecord fallback("Arial", 10, 0);
+  const size_t fontCount = std::max<size_t>(1, std::min(fonts.size(), Workbook::kAddressableFonts));
+  std::string out(kXmlDeclaration);
+  out += "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><fonts count=\"";
+  AppendNumber(out, static_cast<uint32_t>(fontCount));
+  out += "\">";
+  for (size_t i = 0; i < fontCount; ++i) {
+    const FontRecord& font = i < fonts.size() ? fonts[i] : fallback;
+    out += "<font>";
+    if (font.flags & 1) out += "<b/>";
+    if (font.flags & 2) out += "<i/>";
+    if (font.flags & 8) out += "<strike/>";
+    if (font.flags & 4) out += "<u/>";
+    out += "<sz val=\"";
+    AppendNumber(out, FontPoints(font));
+    out += "\"/><name val=\"";
+    AppendXmlText(out, font.name);
+    out += "\"/></font>";
+  }
+  out +=
+      "</fonts>"
+      "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
+      "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
+      "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+      "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
+      "<cellXfs count=\"";
+  AppendNumber(out, static_cast<uint32_t>(Workbook::kAddressableFonts * kAlignments));
+  out += "\">";
+  for (size_t font = 0; font < Workbook::kAddressableFonts; ++font) {
+    for (int align = 0; align < kAlignments; ++align) {
+      // A cell may name a font the workbook does not have; it gets font 0.
+      out += "<xf numFmtId=\"0\" fontId=\"";
+      AppendNumber(out, static_cast<uint32_t>(font < fontCount ? font : 0));
+      out += "\" fillId=\"0\" borderId=\"0\" xfId=\"0\"";
+      if (font > 0) out += " applyFont=\"1\"";
+      if (!kHorizontal[align]) {
+        out += "/>";
+        continue;
+      }
+      out += " applyAlignment=\"1\"><alignment horizontal=\"";
+      out += kHorizontal[align];
+      out += "\"/></xf>";
+    }
+  }
+  out +=
+      "</cellXfs>"
+      "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+      "</styleSheet>";
+  return out;
+}
+
+/// Streams the worksheet part through `zip` in blocks of 64 KiB, through
+/// one buffer allocated once.
+class SheetWriter {
+ public:
+  SheetWriter(ZipWriter& zip, std::string* err)
+      : zip_(zip), err_(err), buffer_(kBlock), at_(buffer_.data()), end_(buffer_.data() + kBlock) {}
+
+  bool Write(const Workbook& workbook) {
+    Put(kXmlDeclaration);
+    Put("<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">");
+    Dimension(workbook);
+    // Arial 10, the reports' font, gives rows of 12.75 points.
+    Put("<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews><sheetFormatPr defaultRowHeight=\"12.75\"/>");
+    Columns(workbook);
+    Put("<sheetData>");
+    bool inRow = false;
+    uint32_t currentRow = 0;
+    workbook.ForEachCell([&](uint32_t row, uint32_t column, const Cell& cell) {
+      Reserve(kMaxCell);
+      if (!inRow || row != currentRow) {
+        if (inRow) at_ = Store(at_, "</row>");
+        at_ = Store(at_, "<row r=\"");
+        rowEnd_ = std::to_chars(rowDigits_, rowDigits_ + sizeof rowDigits_, row + 1).ptr;
+        at_ = Store(at_, std::string_view(rowDigits_, rowEnd_ - rowDigits_));
+        at_ = Store(at_, "\">");
+        inRow = true;
+        currentRow = row;
+      }
+      at_ = StoreCell(at_, column, cell);
+    });
+    if (inRow) Put("</row>");
+    Put("</sheetData></worksheet>");
+    Flush();
+    return ok_;
+  }
+
+ private:
+  static constexpr size_t kBlock = 1 << 16;
+  // The most one cell takes: markup, reference and style, and a text of
+  // 255 bytes each of which may become a 7-byte escape.
+  static constexpr size_t kMaxCell = 128 + 7 * kBiffMaxText;
+
+  void Flush() {
+    std::string_view bytes(buffer_.data(), at_ - buffer_.data());
+    if (ok_ && !bytes.empty()) ok_ = zip_.Append(bytes, err_);
+    at_ = buffer_.data();
+  }
+  /// Room for `n` bytes (at most kBlock) at at_.
+  void Reserve(size_t n) {
+    if (static_cast<size_t>(end_ - at_) < n) Flush();
+  }
+  void Put(std::string_view text) {
+    Reserve(text.size());
+    at_ = Store(at_, text);
+  }
+
+  /// The used range; "A1" for a sheet without cells.
+  void Dimension(const Workbook& workbook) {
+    bool any = false;
+    uint32_t top = 0, bottom = 0, left = 0, right = 0;
+    workbook.ForEachCell([&](uint32_t row, uint32_t column, const Cell&) {
+      if (!any) {
+        top = row;
+        left = right = column;
+        any = true;
+      }
+      bottom = row;  // rows come in ascending order
+      left = std::min(left, column);
+      right = std::max(right, column);
+    });
+    Reserve(64);
+    at_ = Store(at_, "<dimension ref=\"");
+    at_ = StoreNumber(StoreColumn(at_, left), top + 1);
+    if (bottom != top || right != left) {
+      *at_++ = ':';
+      at_ = StoreNumber(StoreColumn(at_, right), bottom + 1);
+    }
+    at_ = Store(at_, "\"/>");
+  }
+
+  /// One <col> per column with a width, the last width given for a column
+  /// winning as it does in the .xls; none at all when no width was given.
+  ///
+  /// Both formats count widths in characters of the default font's widest
+  /// digit, and both include the cell padding (5 pixels, a fraction of a
+  /// character) in the stored value: a BIFF width is the <col> width
+  /// times 256. An Excel column 8.43 characters wide in its user
+  /// interface (64 pixels at 7 pixels a digit, Arial 10) is stored as
+  /// 2340 in the .xls and as 9.140625 in the .xlsx, whose pixel formula
+  /// Truncate(((256 * width + Truncate(128 / 7)) / 256) * 7) gives 64
+  /// again. So the width is written as BIFF / 256, exactly (a binary
+  /// fraction that to_chars prints in full); only widths beyond the 255
+  /// characters Excel accepts are cut to 255.
+  void Columns(const Workbook& workbook) {
+    std::array<int32_t, Workbook::kMaxColumns> widths;
+    widths.fill(-1);
+    for (const ColumnWidthRecord& w : workbook.ColumnWidths()) {
+      if (w.column >= 0 && static_cast<uint32_t>(w.column) < Workbook::kMaxColumns) widths[w.column] = w.width & 0xFFFF;
+    }
+    bool any = false;
+    for (uint32_t column = 0; column < Workbook::kMaxColumns; ++column) {
+      if (widths[column] < 0) continue;
+      if (!any) Put("<cols>");
+      any = true;
+      Reserve(128);
+      at_ = StoreNumber(Store(at_, "<col min=\""), column + 1);
+      at_ = StoreNumber(Store(at_, "\" max=\""), column + 1);
+      at_ = std::to_chars(Store(at_, "\" width=\""), at_ + 64, std::min(widths[column] / 256.0, 255.0)).ptr;
+      at_ = Store(at_, "\" customWidth=\"1\"/>");
+    }
+    if (any) Put("</cols>");
+  }
+
+  char* StoreCell(char* at, uint32_t column, const Cell& cell) const {
+    at = StoreColumn(Store(at, "<c r=\""), column);
+    at = Store(at, std::string_view(rowDigits_, rowEnd_ - rowDigits_));
+    *at++ = '"';
+    int style = StyleIndex(cell);
+    if (style != 0) {
+      at = StoreNumber(Store(at, " s=\""), static_cast<uint32_t>(style));
+      *at++ = '"';
+    }
+    if (cell.kind == CellKind::Number) {
+      // A sheet cell cannot hold an infinity or a NaN; Excel shows the
+      // overflow of a calculation as this error.
+      if (!std::isfinite(cell.number)) return Store(at, " t=\"e\"><v>#NUM!</v></c>");
+      return Store(StoreNumber(Store(at, "><v>"), cell.number), "</v></c>");
+    }
+    std::string_view text = cell.text.view().substr(0, kBiffMaxText);
+    // Without xml:space the reader may drop blanks at either end.
+    bool preserve = !text.empty() && (IsBlank(text.front()) || IsBlank(text.back()));
+    at = preserve ? Store(at, " t=\"inlineStr\"><is><t xml:space=\"preserve\">") : Store(at, " t=\"inlineStr\"><is><t>");
+    return Store(StoreXmlText(at, text), "</t></is></c>");
+  }
+
+  static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+  ZipWriter& zip_;
+  std::string* err_;
+  std::vector<char> buffer_;
+  char* at_;
+  char* end_;
+  bool ok_ = true;
+  char rowDigits_[12];      // the number of the row being written, as text
+  char* rowEnd_ = rowDigits_;
+};
+
+bool WritePart(ZipWriter& zip, std::string_view name, std::string_view body, bool declaration, std::string* err) {
+  return zip.Begin(name, err) && (!declaration || zip.Append(kXmlDeclaration, err)) && zip.Append(body, err) &&
+         zip.End(err);
 }
 
 }  // namespace
 
 std::string Cp1252ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (unsigned char c : text) {
-    char32_t u = c < 0x80 || c >= 0xA0 ? c : kCp1252High[c - 0x80];
-    if (u < 0x80) {
-      out += static_cast<char>(u);
-    } else if (u < 0x800) {
-      out += static_cast<char>(0xC0 | (u >> 6));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (u >> 12));
-      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    }
-  }
+  std::string out(3 * text.size(), '\0');
+  char* at = out.data();
+  for (unsigned char c : text) at = StoreUtf8(at, c);
+  out.resize(at - out.data());
   return out;
 }
 
-bool BuildXlsx(const Workbook& workbook, const std::string& scratchPath, std::string* bytes,
-               std::string* err) {
-  // The library writes only to a named file, and replaces one that exists.
-  if (PathExists(scratchPath)) {
-    *err = "cannot create file " + scratchPath + ": " + SystemErrorText(EEXIST);
+void AppendXmlText(std::string& out, std::string_view text) {
+  size_t start = out.size();
+  out.resize(start + 7 * text.size());
+  out.resize(StoreXmlText(out.data() + start, text) - out.data());
+}
+
+bool WriteXlsx(const Workbook& workbook, ByteSink& sink, std::string* err) {
+  ZipWriter zip(sink, kXlsxDeflateLevel);
+  if (!WritePart(zip, "[Content_Types].xml", kContentTypes, true, err) ||
+      !WritePart(zip, "_rels/.rels", kPackageRelationships, true, err) ||
+      !WritePart(zip, "xl/workbook.xml", kWorkbook, true, err) ||
+      !WritePart(zip, "xl/_rels/workbook.xml.rels", kWorkbookRelationships, true, err) ||
+      !WritePart(zip, "xl/styles.xml", Styles(workbook), false, err))
     return false;
-  }
-  lxw_workbook* book = workbook_new(scratchPath.c_str());
-  lxw_worksheet* sheet = book ? workbook_add_worksheet(book, nullptr) : nullptr;
-  if (!sheet) {
-    if (book) workbook_close(book);
-    std::error_code ec;
-    std::filesystem::remove(scratchPath, ec);
-    *err = "cannot set up the workbook";
-    return false;
-  }
-  for (const ColumnWidthRecord& width : workbook.ColumnWidths()) {
-    worksheet_set_column(sheet, static_cast<lxw_col_t>(width.column), static_cast<lxw_col_t>(width.column),
-                         (width.width & 0xFFFF) / 256.0, nullptr);
-  }
-  std::map<std::pair<int, int>, lxw_format*> formats;
-  lxw_error failed = LXW_NO_ERROR;
-  workbook.ForEachCell([&](uint32_t row, uint32_t column, const Cell& cell) {
-    if (failed != LXW_NO_ERROR) return;
-    lxw_format* format = FormatFor(book, workbook, cell, formats);
-    if (cell.kind == CellKind::Number) {
-      failed = worksheet_write_number(sheet, row, static_cast<lxw_col_t>(column), cell.number, format);
-    } else {
-      std::string text = Cp1252ToUtf8(cell.text.view().substr(0, kBiffMaxText));
-      failed = worksheet_write_string(sheet, row, static_cast<lxw_col_t>(column), text.c_str(), format);
-    }
-  });
-  lxw_error closed = workbook_close(book);
-  if (failed == LXW_NO_ERROR) failed = closed;
-  bool ok = failed == LXW_NO_ERROR;
-  if (!ok) {
-    int code = errno;
-    *err = std::string(lxw_strerror(failed));
-    if (failed == LXW_ERROR_CREATING_XLSX_FILE || failed == LXW_ERROR_CREATING_TMPFILE ||
-        failed == LXW_ERROR_ZIP_FILE_OPERATION || failed == LXW_ERROR_ZIP_CLOSE)
-      *err += ": " + SystemErrorText(code);
-  } else {
-    ok = ReadWhole(scratchPath, bytes, err);
-  }
-  std::error_code ec;
-  std::filesystem::remove(scratchPath, ec);
-  return ok;
+  if (!zip.Begin("xl/worksheets/sheet1.xml", err)) return false;
+  SheetWriter sheet(zip, err);
+  return sheet.Write(workbook) && zip.End(err) && zip.Finish(err);
 }

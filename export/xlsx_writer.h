@@ -3,16 +3,30 @@
 #include <string>
 #include <string_view>
 
+#include "export/byte_sink.h"
+
 class Workbook;
 
-/// Builds the worksheet as an Office Open XML workbook (.xlsx) with the same
-/// cells, fonts, alignments and column widths as the .xls; texts, 8-bit in
-/// the Windows Latin code page, become UTF-8. The file is assembled under
-/// the new name `scratchPath`, read back into `bytes` and removed, so the
-/// caller decides where and how it is saved. False and `err` filled on
-/// failure.
-bool BuildXlsx(const Workbook& workbook, const std::string& scratchPath, std::string* bytes,
-               std::string* err);
+/// The zlib level the .xlsx is deflated with: the fastest, since the export
+/// is measured against the uncompressed .xls and the files stay small.
+constexpr int kXlsxDeflateLevel = 1;
+
+/// Writes the worksheet as an Office Open XML workbook (.xlsx) into `sink`:
+/// the same cells, fonts, alignments and column widths as the .xls, texts
+/// cut to 255 bytes as there and turned from Windows-1252 into UTF-8. The
+/// zip archive is streamed into the sink; only the compressed worksheet is
+/// held in memory. True only when every byte reached the sink; otherwise
+/// false and `err` holds the reason (the sink's, or a worksheet too large
+/// for a zip file without ZIP64).
+bool WriteXlsx(const Workbook& workbook, ByteSink& sink, std::string* err);
 
 /// The 8-bit text (Windows-1252) as UTF-8.
 std::string Cp1252ToUtf8(std::string_view text);
+
+/// Appends the 8-bit text (Windows-1252) to `out` as UTF-8 XML character
+/// data that reads back as the same characters, in element content and in
+/// attribute values alike: markup characters as entities, the control
+/// characters XML 1.0 cannot carry (and CR, which XML parsers turn into LF)
+/// as the Office escape _xHHHH_, and an underscore that would read as the
+/// start of such an escape as _x005F_.
+void AppendXmlText(std::string& out, std::string_view text);

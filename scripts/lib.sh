@@ -27,7 +27,7 @@ ensure_packages() {
 }
 
 # What building Harrow needs (help2man makes the man pages).
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libudev-dev libxlsxwriter-dev help2man)
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libudev-dev zlib1g-dev help2man)
 # What the Debian package needs on top of a build: the computation of its
 # dependencies and the tool of its maintainer script.
 PACKAGE_PACKAGES=(dpkg-dev adduser)
@@ -35,7 +35,7 @@ PACKAGE_PACKAGES=(dpkg-dev adduser)
 # the independent readers of our spreadsheets, a second serial peer, a
 # display server and the checkers of the package and its files.
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-  python3 python3-xlrd gnumeric socat xvfb xauth
+  python3 python3-xlrd python3-openpyxl gnumeric unzip socat xvfb xauth
   "${PACKAGE_PACKAGES[@]}" lintian desktop-file-utils appstream systemd man-db)
 
 # Configures and builds one build folder: build_tree DIR [CMAKE ARGS...]

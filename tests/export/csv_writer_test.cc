@@ -2,7 +2,6 @@
 
 #include "export/csv_writer.h"
 #include "export/workbook.h"
-#include "export/xlsx_writer.h"
 #include "tests/export/export_test_support.h"
 #include "tests/export/golden_workbooks.h"
 
@@ -49,23 +48,6 @@ TEST(Csv, FailedWritesAreReported) {
     EXPECT_FALSE(WriteCsv(wb, sink, &err)) << limit;
     EXPECT_EQ(sink.failures, 1);
   }
-}
-
-TEST(Xlsx, BuildsIntoAFreshScratchFileOnly) {
-  TempDir dir;
-  Workbook wb;
-  BuildWorkedExample(wb);
-  std::string bytes, err;
-  ASSERT_TRUE(BuildXlsx(wb, dir / "a.part", &bytes, &err)) << err;
-  EXPECT_EQ(bytes.substr(0, 2), "PK");
-  EXPECT_EQ(ReadFileBytes(dir / "a.part"), "<missing>");
-  // Someone else's file under the scratch name is left alone.
-  WriteFileBytes(dir / "b.part", "keep");
-  EXPECT_FALSE(BuildXlsx(wb, dir / "b.part", &bytes, &err));
-  EXPECT_EQ(ReadFileBytes(dir / "b.part"), "keep");
-  // A folder that cannot exist.
-  EXPECT_FALSE(BuildXlsx(wb, dir / "b.part/c.part", &bytes, &err));
-  EXPECT_NE(err, "");
 }
 
 }  // namespace

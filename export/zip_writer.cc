@@ -1,0 +1,194 @@
+#include "export/zip_writer.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace {
+
+// zlib counts in uInt; larger inputs go in pieces of this size.
+constexpr size_t kPiece = 1u << 30;
+
+// Version 2.0: deflate. The upper byte of "made by" is 0, MS-DOS
+// attributes, which every reader accepts for plain files.
+constexpr int kVersion = 20;
+constexpr int kDeflated = 8;
+// 1980-01-01 00:00:00 in MS-DOS form: ((year - 1980) << 9 | month << 5 | day), time 0.
+constexpr int kDosDate = 1 << 5 | 1;
+constexpr int kDosTime = 0;
+
+void Put16(std::string& out, uint64_t v) {
+  out += static_cast<char>(v & 0xFF);
+  out += static_cast<char>(v >> 8 & 0xFF);
+}
+
+void Put32(std::string& out, uint64_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16 & 0xFFFF);
+}
+
+/// The fields a local header and a directory entry share, from the version
+/// needed to extract to the length of the name.
+void PutMemberFields(std::string& out, uint32_t crc, uint64_t compressedSize, uint64_t size, size_t nameLength) {
+  Put16(out, kVersion);
+  Put16(out, 0);  // flags: no encryption, no data descriptor, names in ASCII
+  Put16(out, kDeflated);
+  Put16(out, kDosTime);
+  Put16(out, kDosDate);
+  Put32(out, crc);
+  Put32(out, compressedSize);
+  Put32(out, size);
+  Put16(out, nameLength);
+}
+
+}  // namespace
+
+ZipWriter::ZipWriter(ByteSink& sink, int level, uint64_t limit)
+    : sink_(sink), level_(std::clamp(level, 0, 9)), limit_(std::min(limit, kMaxZip32)) {
+  stream_ = new z_stream();
+  // Negative window bits: raw deflate, without the zlib header and trailer
+  // that a zip member must not have.
+  if (deflateInit2(stream_, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    delete stream_;
+    stream_ = nullptr;
+    failed_ = true;
+    error_ = "cannot set up the compression (zlib)";
+  }
+}
+
+ZipWriter::~ZipWriter() {
+  if (stream_) {
+    deflateEnd(stream_);
+    delete stream_;
+  }
+}
+
+bool ZipWriter::Fail(std::string* err, const std::string& why) {
+  if (!failed_) {
+    failed_ = true;
+    error_ = why;
+  }
+  if (err) *err = error_;
+  return false;
+}
+
+bool ZipWriter::Emit(const void* data, size_t size, std::string* err) {
+  if (!sink_.Write(data, size, &error_)) {
+    failed_ = true;
+    if (err) *err = error_;
+    return false;
+  }
+  written_ += size;
+  return true;
+}
+
+bool ZipWriter::Begin(std::string_view name, std::string* err) {
+  if (failed_) return Fail(err, error_);
+  if (open_) return Fail(err, "zip member " + std::string(name) + " begun inside another");
+  if (members_.size() >= kMaxMembers) return Fail(err, "too many zip members without ZIP64");
+  if (name.empty() || name.size() > 0xFFFF) return Fail(err, "bad zip member name");
+  if (deflateReset(stream_) != Z_OK) return Fail(err, "cannot reset the compression (zlib)");
+  members_.push_back(Member{std::string(name), 0, 0, 0, written_});
+  open_ = true;
+  crc_ = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
+  size_ = 0;
+  used_ = 0;
+  return true;
+}
+
+void ZipWriter::Grow() {
+  size_t capacity = std::max<size_t>(capacity_ * 2, 1 << 18);
+  std::unique_ptr<char[]> bigger(new char[capacity]);
+  if (used_ > 0) std::memcpy(bigger.get(), compressed_.get(), used_);
+  compressed_ = std::move(bigger);
+  capacity_ = capacity;
+}
+
+bool ZipWriter::Deflate(const unsigned char* data, size_t size, int flush, std::string* err) {
+  do {
+    size_t piece = std::min(size, kPiece);
+    stream_->next_in = const_cast<Bytef*>(data);
+    stream_->avail_in = static_cast<uInt>(piece);
+    int mode = piece == size ? flush : Z_NO_FLUSH;
+    do {
+      if (capacity_ - used_ < 4096) Grow();
+      size_t room = std::min<size_t>(capacity_ - used_, UINT_MAX);
+      stream_->next_out = reinterpret_cast<Bytef*>(compressed_.get() + used_);
+      stream_->avail_out = static_cast<uInt>(room);
+      int rc = deflate(stream_, mode);
+      if (rc == Z_STREAM_ERROR) return Fail(err, "compression failed (zlib)");
+      used_ += room - stream_->avail_out;
+    } while (stream_->avail_out == 0);
+    data += piece;
+    size -= piece;
+  } while (size > 0);
+  return true;
+}
+
+bool ZipWriter::Append(std::string_view bytes, std::string* err) {
+  if (failed_) return Fail(err, error_);
+  if (!open_) return Fail(err, "zip data outside a member");
+  if (bytes.empty()) return true;
+  if (bytes.size() > limit_ - size_)
+    return Fail(err, "zip member " + members_.back().name + " would be larger than a zip file without ZIP64 holds");
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (size_t at = 0; at < bytes.size(); at += kPiece) {
+    size_t n = std::min(bytes.size() - at, kPiece);
+    crc_ = static_cast<uint32_t>(crc32(crc_, data + at, static_cast<uInt>(n)));
+  }
+  size_ += bytes.size();
+  return Deflate(data, bytes.size(), Z_NO_FLUSH, err);
+}
+
+bool ZipWriter::End(std::string* err) {
+  if (failed_) return Fail(err, error_);
+  if (!open_) return Fail(err, "zip member ended twice");
+  open_ = false;
+  if (!Deflate(nullptr, 0, Z_FINISH, err)) return false;
+  Member& m = members_.back();
+  m.crc = crc_;
+  m.size = size_;
+  m.compressedSize = used_;
+  if (m.compressedSize > limit_ || m.offset > limit_)
+    return Fail(err, "zip member " + m.name + " lies beyond what a zip file without ZIP64 holds");
+
+  std::string header;
+  Put32(header, 0x04034B50);
+  PutMemberFields(header, m.crc, m.compressedSize, m.size, m.name.size());
+  Put16(header, 0);  // no extra field
+  header += m.name;
+  return Emit(header.data(), header.size(), err) && Emit(compressed_.get(), used_, err);
+}
+
+bool ZipWriter::Finish(std::string* err) {
+  if (failed_) return Fail(err, error_);
+  if (open_) return Fail(err, "zip member " + members_.back().name + " not ended");
+  const uint64_t directoryOffset = written_;
+  std::string directory;
+  for (const Member& m : members_) {
+    Put32(directory, 0x02014B50);
+    Put16(directory, kVersion);  // made by
+    PutMemberFields(directory, m.crc, m.compressedSize, m.size, m.name.size());
+    Put16(directory, 0);  // extra field
+    Put16(directory, 0);  // comment
+    Put16(directory, 0);  // disk number
+    Put16(directory, 0);  // internal attributes
+    Put32(directory, 0);  // external attributes
+    Put32(directory, m.offset);
+    directory += m.name;
+  }
+  if (directoryOffset > limit_ || directory.size() > limit_ - directoryOffset)
+    return Fail(err, "the zip directory lies beyond what a zip file without ZIP64 holds");
+  const uint64_t directorySize = directory.size();
+  Put32(directory, 0x06054B50);
+  Put16(directory, 0);  // this disk
+  Put16(directory, 0);  // the disk the directory starts on
+  Put16(directory, members_.size());
+  Put16(directory, members_.size());
+  Put32(directory, directorySize);
+  Put32(directory, directoryOffset);
+  Put16(directory, 0);  // no comment
+  return Emit(directory.data(), directory.size(), err);
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "export/byte_sink.h"
+
+typedef struct z_stream_s z_stream;
+
+/// Writes a zip archive of deflated members into a sink, one member after
+/// the other. A member is compressed into memory as it is appended and
+/// reaches the sink, local header first, when it ends; its CRC and sizes are
+/// then known, so the archive needs no data descriptors. Everything is kept
+/// within the classic 32-bit zip fields: a member, an offset or a count that
+/// would need the ZIP64 extension fails with an error instead. Every member
+/// carries the same fixed date (1980-01-01 00:00), so equal contents give
+/// equal archives.
+class ZipWriter {
+ public:
+  /// The largest size or offset the 32-bit fields hold; 0xFFFFFFFF itself
+  /// announces a ZIP64 field.
+  static constexpr uint64_t kMaxZip32 = 0xFFFFFFFEu;
+  /// The most members the end record counts without ZIP64.
+  static constexpr size_t kMaxMembers = 0xFFFE;
+
+  /// `level` is zlib's compression level (0-9). `limit` caps every size and
+  /// offset; it is kMaxZip32 except in tests.
+  explicit ZipWriter(ByteSink& sink, int level, uint64_t limit = kMaxZip32);
+  ZipWriter(const ZipWriter&) = delete;
+  ZipWriter& operator=(const ZipWriter&) = delete;
+  ~ZipWriter();
+
+  /// Starts the member `name` (ASCII, '/' between folders); false and `err`
+  /// filled when the archive has failed or cannot take another member.
+  bool Begin(std::string_view name, std::string* err);
+  /// Adds bytes to the member begun last; false and `err` filled on failure.
+  bool Append(std::string_view bytes, std::string* err);
+  /// Ends the member and writes it to the sink; false and `err` filled on failure.
+  bool End(std::string* err);
+  /// Writes the central directory and the end record. True only when every
+  /// member and the directory reached the sink whole.
+  bool Finish(std::string* err);
+
+ private:
+  struct Member {
+    std::string name;
+    uint32_t crc;
+    uint64_t compressedSize;
+    uint64_t size;
+    uint64_t offset;
+  };
+
+  bool Fail(std::string* err, const std::string& why);
+  bool Deflate(const unsigned char* data, size_t size, int flush, std::string* err);
+  bool Emit(const void* data, size_t size, std::string* err);
+  void Grow();
+
+  ByteSink& sink_;
+  int level_;
+  uint64_t limit_;
+  z_stream* stream_ = nullptr;
+  bool open_ = false;    // a member has begun and not ended
+  bool failed_ = false;  // a step failed; nothing more is written
+  std::string error_;
+  std::vector<Member> members_;
+  uint64_t written_ = 0;  // bytes handed to the sink so far
+  uint32_t crc_ = 0;       // of the member being appended
+  uint64_t size_ = 0;      // likewise, uncompressed
+  // The member's deflated bytes: left uninitialised, so that only the pages
+  // written are touched, and reused from member to member.
+  std::unique_ptr<char[]> compressed_;
+  size_t capacity_ = 0;
+  size_t used_ = 0;
+};
