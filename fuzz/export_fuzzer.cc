@@ -3,7 +3,9 @@
 // the BIFF2 stream written is always well formed: BOF first, EOF last,
 // every record's length inside the file and fitting its kind, cells in
 // row-major order and within what BIFF2 addresses. The CSV writer runs on
-// the same worksheet.
+// the same worksheet, and so does the .xlsx writer, whose archive is read
+// back member by member (CRC and sizes held to the inflated data) and whose
+// every part must be well-formed XML.
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +14,8 @@
 
 #include "export/csv_writer.h"
 #include "export/workbook.h"
+#include "export/xlsx_writer.h"
+#include "tests/export/zip_check.h"
 
 namespace {
 
@@ -135,5 +139,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckBiff(biff.bytes);
   StringSink csv;
   Check(WriteCsv(wb, csv, &err));
+  StringSink xlsx;
+  Check(WriteXlsx(wb, xlsx, &err));
+  std::vector<ZipMember> members;
+  Check(ReadZip(xlsx.bytes, &members).empty());
+  Check(members.size() == 6);
+  for (const ZipMember& m : members) Check(XmlProblem(m.data).empty());
   return 0;
 }

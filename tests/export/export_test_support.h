@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,27 @@
 /// A checked-in golden file of the export tests.
 inline std::string GoldenFile(const std::string& name) {
   return ReadFileBytes(std::string(HARROW_SOURCE_DIR) + "/tests/export/golden/" + name);
+}
+
+/// What tests/export/read_back.py prints for `args` (already quoted for
+/// the shell), its error output included, and a note when it exits non-zero.
+inline std::string RunReadBack(const std::string& args) {
+  std::string command = "/usr/bin/python3 '" + std::string(HARROW_SOURCE_DIR) + "/tests/export/read_back.py' " + args + " 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return "<popen failed>";
+  std::string out;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+  int status = ::pclose(pipe);
+  if (status != 0) out += "<reader exit status " + std::to_string(status) + ">";
+  return out;
+}
+
+/// True when openpyxl, gnumeric's ssconvert and unzip are all there to read an .xlsx back.
+inline bool HaveXlsxReaders() {
+  return std::system("/usr/bin/python3 -c 'import openpyxl, xlrd' >/dev/null 2>&1") == 0 &&
+         std::system("ssconvert --version >/dev/null 2>&1 && unzip -v >/dev/null 2>&1") == 0;
 }
 
 /// Names the BIFF record of `bytes` that holds `offset`: "FONT #3 at 36".

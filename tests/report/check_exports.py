@@ -1,11 +1,15 @@
 #!/usr/bin/python3
-"""Reads exported worksheets with an independent reader (xlrd).
+"""Reads exported worksheets with independent readers: xlrd for the .xls,
+and for the .xlsx beside it openpyxl and gnumeric (through
+tests/export/read_back.py compare), which must read what xlrd reads.
 
   check_exports.py GOLDEN_DIR            the hand-laid goldens decode to the
                                          cells their layouts name
   check_exports.py CAPTURE SAMPLES_DIR   every sample transcript replayed by
-                                         harrow-capture gives worksheets whose
-                                         cells match the text of the report
+                                         harrow-capture (ExportFormats
+                                         xls,xlsx,csv) gives worksheets whose
+                                         cells match the text of the report,
+                                         and an .xlsx and a .csv beside each
 """
 import glob
 import os
@@ -17,6 +21,7 @@ import tempfile
 import xlrd
 
 failures = []
+READ_BACK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "export", "read_back.py")
 
 
 def check(ok, what):
@@ -52,6 +57,9 @@ def goldens(folder):
 def exports_of(capture, sample, model):
     root = tempfile.mkdtemp(prefix="harrow-check-")
     env = dict(os.environ, HOME=root, XDG_CONFIG_HOME=root + "/config", XDG_DATA_HOME=root + "/data")
+    os.makedirs(root + "/config")
+    with open(root + "/config/Kestrel.ini", "w") as ini:
+        ini.write("[Kestrel]\r\nExportFormats=xls,xlsx,csv\r\n")
     subprocess.run([capture, "--replay", sample, "--model", model, "--root", root + "/r", "--quiet"],
                    check=True, env=env, stdout=subprocess.DEVNULL)
     texts = sorted(glob.glob(root + "/r/Text/*.txt"))
@@ -66,6 +74,10 @@ def samples(capture, folder):
         for txt, xls in files:
             lines = open(txt, "rb").read().decode("latin-1").split("\r\n")[:-1]
             check(os.path.exists(xls), xls + " missing")
+            check(os.path.exists(xls[:-4] + ".csv"), xls[:-4] + ".csv missing")
+            done = subprocess.run(["/usr/bin/python3", READ_BACK, "compare", xls, xls + "x"],
+                                  stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+            check(done.returncode == 0, xls + "x: " + done.stdout.decode(errors="replace"))
             sh = sheet(xls)
             where = os.path.basename(sample) + " " + os.path.basename(xls)
             if model == "6120":
