@@ -14,9 +14,9 @@
     static_cast<char>(HARROW_VERSION_B & 0xFF), static_cast<char>(HARROW_VERSION_B >> 8),
     static_cast<char>(HARROW_VERSION_C & 0xFF), static_cast<char>(HARROW_VERSION_C >> 8),
     static_cast<char>(HARROW_VERSION_D & 0xFF), static_cast<char>(HARROW_VERSION_D >> 8),
-    static_cast<char>((kVersionCheckSeed ^ HARROW_VERSION_A ^ (HARROW_VERSION_B * 3) ^ (HARROW_VERSION_C * 5) ^
+    static_cast<char>((kVersionCheckBase ^ HARROW_VERSION_A ^ (HARROW_VERSION_B * 3) ^ (HARROW_VERSION_C * 5) ^
                        (HARROW_VERSION_D * 7)) & 0xFF),
-    static_cast<char>(((kVersionCheckSeed ^ HARROW_VERSION_A ^ (HARROW_VERSION_B * 3) ^ (HARROW_VERSION_C * 5) ^
+    static_cast<char>(((kVersionCheckBase ^ HARROW_VERSION_A ^ (HARROW_VERSION_B * 3) ^ (HARROW_VERSION_C * 5) ^
                         (HARROW_VERSION_D * 7)) >> 8) & 0xFF),
 };
 

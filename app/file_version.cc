@@ -9,7 +9,7 @@
 namespace {
 
 uint16_t CheckWord(const FileVersion& v) {
-  return static_cast<uint16_t>(kVersionCheckSeed ^ v.a ^ (v.b * 3) ^ (v.c * 5) ^ (v.d * 7));
+  return static_cast<uint16_t>(kVersionCheckBase ^ v.a ^ (v.b * 3) ^ (v.c * 5) ^ (v.d * 7));
 }
 
 std::string Tag() {

@@ -9,7 +9,7 @@
 /// the code is never taken for a record.
 constexpr size_t kVersionTagSize = 8;
 constexpr size_t kVersionRecordSize = kVersionTagSize + 10;
-constexpr uint16_t kVersionCheckSeed = 0x4857;
+constexpr uint16_t kVersionCheckBase = 0x4857;
 
 /// The four numbers of a program's file version, a.b.c.d.
 struct FileVersion {
