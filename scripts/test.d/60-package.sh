@@ -38,8 +38,8 @@ dpkg-deb -I "$deb" >"$tmp/info"
 [ "$(field Version)" = "$version" ] || fail "version $(field Version), not $version"
 [ "$(field Section)" = science ] || fail "section $(field Section)"
 [ "$(field Maintainer)" = "Harrow developers <harrow@harrow.invalid>" ] || fail "maintainer $(field Maintainer)"
-# Computed from the binaries, not written by hand: the C library and Qt.
-for dep in 'libc6 (>=' 'libqt6widgets6 (>=' 'libxlsxwriter4' adduser; do
+# Computed from the binaries, not written by hand: the C library, Qt and zlib.
+for dep in 'libc6 (>=' 'libqt6widgets6 (>=' 'zlib1g (>=' adduser; do
   field Depends | grep -qF "$dep" || fail "Depends lacks $dep: $(field Depends)"
 done
 [ "$(field Description | sed -n 1p)" = "capture the reports of laboratory plate and strip readers" ] ||
