@@ -125,11 +125,22 @@ class Workbook {
   /// Calls fn(row, column, cell) for every non-empty cell, in row-major order.
   template <typename Fn>
   void ForEachCell(Fn&& fn) const {
-    for (const auto& [row, cells] : rows_) {
-      for (const Cell& cell : cells) {
-        if (cell.kind != CellKind::Empty) fn(row, static_cast<uint32_t>(cell.column), cell);
+    ForEachCellInRows(0, UINT32_MAX, fn);
+  }
+  /// Likewise for the rows from `first` up to, not including, `last`.
+  template <typename Fn>
+  void ForEachCellInRows(uint32_t first, uint32_t last, Fn&& fn) const {
+    for (auto it = rows_.lower_bound(first); it != rows_.end() && it->first < last; ++it) {
+      for (const Cell& cell : it->second) {
+        if (cell.kind != CellKind::Empty) fn(it->first, static_cast<uint32_t>(cell.column), cell);
       }
     }
+  }
+  /// Calls fn(row, cells) for every row reached, ascending, with the number
+  /// of cells it holds, empty ones included.
+  template <typename Fn>
+  void ForEachRow(Fn&& fn) const {
+    for (const auto& [row, cells] : rows_) fn(row, cells.size());
   }
 
  private:

@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "export/workbook.h"
@@ -260,14 +263,34 @@ std::string Styles(const Workbook& workbook) {
   return out;
 }
 
-/// Streams the worksheet part through `zip` in blocks of 64 KiB, through
-/// one buffer allocated once.
+/// Where the worksheet's text goes, in blocks: the zip member itself, or a
+/// piece of it compressed apart.
+class SheetOutput {
+ public:
+  virtual ~SheetOutput() = default;
+  virtual bool Take(std::string_view bytes, std::string* err) = 0;
+};
+
+/// The zip member (ZipWriter) or the piece (DeflatedPiece) the text is appended to.
+template <typename Target>
+class AppendingOutput : public SheetOutput {
+ public:
+  explicit AppendingOutput(Target& target) : target_(target) {}
+  bool Take(std::string_view bytes, std::string* err) override { return target_.Append(bytes, err); }
+
+ private:
+  Target& target_;
+};
+
+/// Streams the worksheet part, or a run of its rows, into an output in
+/// blocks of 64 KiB, through one buffer allocated once.
 class SheetWriter {
  public:
-  SheetWriter(ZipWriter& zip, std::string* err)
-      : zip_(zip), err_(err), buffer_(kBlock), at_(buffer_.data()), end_(buffer_.data() + kBlock) {}
+  SheetWriter(SheetOutput& out, std::string* err)
+      : out_(out), err_(err), buffer_(kBlock), at_(buffer_.data()), end_(buffer_.data() + kBlock) {}
 
-  bool Write(const Workbook& workbook) {
+  /// Everything before the first row.
+  void Head(const Workbook& workbook) {
     Put(kXmlDeclaration);
     Put("<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
         "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">");
@@ -276,9 +299,13 @@ class SheetWriter {
     Put("<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews><sheetFormatPr defaultRowHeight=\"12.75\"/>");
     Columns(workbook);
     Put("<sheetData>");
+  }
+
+  /// The rows from `first` up to, not including, `last`, each whole.
+  void Rows(const Workbook& workbook, uint32_t first, uint32_t last) {
     bool inRow = false;
     uint32_t currentRow = 0;
-    workbook.ForEachCell([&](uint32_t row, uint32_t column, const Cell& cell) {
+    workbook.ForEachCellInRows(first, last, [&](uint32_t row, uint32_t column, const Cell& cell) {
       Reserve(kMaxCell);
       if (!inRow || row != currentRow) {
         if (inRow) at_ = Store(at_, "</row>");
@@ -292,8 +319,16 @@ class SheetWriter {
       at_ = StoreCell(at_, column, cell);
     });
     if (inRow) Put("</row>");
-    Put("</sheetData></worksheet>");
-    Flush();
+  }
+
+  /// Everything after the last row.
+  void Tail() { Put("</sheetData></worksheet>"); }
+
+  /// Hands on what the buffer holds; true when every block so far reached the output.
+  bool Flush() {
+    std::string_view bytes(buffer_.data(), at_ - buffer_.data());
+    if (ok_ && !bytes.empty()) ok_ = out_.Take(bytes, err_);
+    at_ = buffer_.data();
     return ok_;
   }
 
@@ -303,11 +338,6 @@ class SheetWriter {
   // 255 bytes each of which may become a 7-byte escape.
   static constexpr size_t kMaxCell = 128 + 7 * kBiffMaxText;
 
-  void Flush() {
-    std::string_view bytes(buffer_.data(), at_ - buffer_.data());
-    if (ok_ && !bytes.empty()) ok_ = zip_.Append(bytes, err_);
-    at_ = buffer_.data();
-  }
   /// Room for `n` bytes (at most kBlock) at at_.
   void Reserve(size_t n) {
     if (static_cast<size_t>(end_ - at_) < n) Flush();
@@ -398,7 +428,7 @@ class SheetWriter {
 
   static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-  ZipWriter& zip_;
+  SheetOutput& out_;
   std::string* err_;
   std::vector<char> buffer_;
   char* at_;
@@ -411,6 +441,56 @@ class SheetWriter {
 bool WritePart(ZipWriter& zip, std::string_view name, std::string_view body, bool declaration, std::string* err) {
   return zip.Begin(name, err) && (!declaration || zip.Append(kXmlDeclaration, err)) && zip.Append(body, err) &&
          zip.End(err);
+}
+
+/// Row numbers that cut the sheet into `pieces` runs of whole rows holding
+/// about equal numbers of cells: ascending, from 0 to one past the last row.
+std::vector<uint32_t> RowCuts(const Workbook& workbook, size_t pieces) {
+  std::vector<uint32_t> cuts{0};
+  const size_t total = workbook.CellCount();
+  size_t counted = 0;
+  workbook.ForEachRow([&](uint32_t row, size_t cells) {
+    if (cuts.size() < pieces && counted >= total * cuts.size() / pieces && row > cuts.back()) cuts.push_back(row);
+    counted += cells;
+  });
+  cuts.push_back(UINT32_MAX);
+  return cuts;
+}
+
+/// The sheet's rows, deflated in pieces side by side, into the member `zip` has begun.
+bool WriteRowsInPieces(const Workbook& workbook, ZipWriter& zip, size_t pieces, std::string* err) {
+  std::vector<uint32_t> cuts = RowCuts(workbook, pieces);
+  const size_t n = cuts.size() - 1;
+  std::vector<std::unique_ptr<DeflatedPiece>> deflated;
+  std::vector<std::string> errors(n);
+  std::vector<char> ok(n, 0);
+  for (size_t i = 0; i < n; ++i) deflated.push_back(std::make_unique<DeflatedPiece>(kXlsxDeflateLevel));
+  auto run = [&](size_t i) {
+    AppendingOutput<DeflatedPiece> out(*deflated[i]);
+    SheetWriter writer(out, &errors[i]);
+    writer.Rows(workbook, cuts[i], cuts[i + 1]);
+    ok[i] = writer.Flush() && deflated[i]->Close(&errors[i]);
+  };
+  std::vector<std::thread> threads;
+  for (size_t i = 1; i < n; ++i) {
+    try {
+      threads.emplace_back(run, i);
+    } catch (const std::system_error&) {
+      // No thread to be had: this piece waits for the calling thread.
+      break;
+    }
+  }
+  run(0);
+  for (size_t i = threads.size() + 1; i < n; ++i) run(i);
+  for (std::thread& t : threads) t.join();
+  for (size_t i = 0; i < n; ++i) {
+    if (!ok[i]) {
+      *err = errors[i];
+      return false;
+    }
+    if (!zip.AppendPiece(*deflated[i], err)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -429,7 +509,9 @@ void AppendXmlText(std::string& out, std::string_view text) {
   out.resize(StoreXmlText(out.data() + start, text) - out.data());
 }
 
-bool WriteXlsx(const Workbook& workbook, ByteSink& sink, std::string* err) {
+size_t XlsxSheetPieces(size_t cells) { return std::min<size_t>(kXlsxMaxPieces, 1 + cells / kXlsxCellsPerPiece); }
+
+bool WriteXlsx(const Workbook& workbook, ByteSink& sink, std::string* err, size_t pieces) {
   ZipWriter zip(sink, kXlsxDeflateLevel);
   if (!WritePart(zip, "[Content_Types].xml", kContentTypes, true, err) ||
       !WritePart(zip, "_rels/.rels", kPackageRelationships, true, err) ||
@@ -438,6 +520,15 @@ bool WriteXlsx(const Workbook& workbook, ByteSink& sink, std::string* err) {
       !WritePart(zip, "xl/styles.xml", Styles(workbook), false, err))
     return false;
   if (!zip.Begin("xl/worksheets/sheet1.xml", err)) return false;
-  SheetWriter sheet(zip, err);
-  return sheet.Write(workbook) && zip.End(err) && zip.Finish(err);
+  if (pieces == 0) pieces = XlsxSheetPieces(workbook.CellCount());
+  AppendingOutput<ZipWriter> out(zip);
+  SheetWriter sheet(out, err);
+  sheet.Head(workbook);
+  if (pieces <= 1) {
+    sheet.Rows(workbook, 0, UINT32_MAX);
+  } else if (!sheet.Flush() || !WriteRowsInPieces(workbook, zip, pieces, err)) {
+    return false;
+  }
+  sheet.Tail();
+  return sheet.Flush() && zip.End(err) && zip.Finish(err);
 }

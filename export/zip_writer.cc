@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -43,7 +44,43 @@ void PutMemberFields(std::string& out, uint32_t crc, uint64_t compressedSize, ui
   Put16(out, nameLength);
 }
 
+/// Runs `size` bytes at `data` through `stream` into `out`, ending with
+/// `flush`; false with `why` when zlib refuses.
+bool DeflateInto(z_stream* stream, DeflateBuffer& out, const unsigned char* data, size_t size, int flush,
+                 std::string* why) {
+  do {
+    size_t piece = std::min(size, kPiece);
+    stream->next_in = const_cast<Bytef*>(data);
+    stream->avail_in = static_cast<uInt>(piece);
+    int mode = piece == size ? flush : Z_NO_FLUSH;
+    do {
+      out.Reserve(4096);
+      size_t room = std::min<size_t>(out.capacity - out.used, UINT_MAX);
+      stream->next_out = reinterpret_cast<Bytef*>(out.data.get() + out.used);
+      stream->avail_out = static_cast<uInt>(room);
+      if (deflate(stream, mode) == Z_STREAM_ERROR) {
+        *why = "compression failed (zlib)";
+        return false;
+      }
+      out.used += room - stream->avail_out;
+    } while (stream->avail_out == 0);
+    data += piece;
+    size -= piece;
+  } while (size > 0);
+  return true;
+}
+
 }  // namespace
+
+void DeflateBuffer::Reserve(size_t n) {
+  if (capacity - used >= n) return;
+  size_t bigger = std::max<size_t>(capacity * 2, 1 << 16);
+  while (bigger - used < n) bigger *= 2;
+  std::unique_ptr<char[]> moved(new char[bigger]);
+  if (used > 0) std::memcpy(moved.get(), data.get(), used);
+  data = std::move(moved);
+  capacity = bigger;
+}
 
 ZipWriter::ZipWriter(ByteSink& sink, int level, uint64_t limit)
     : sink_(sink), level_(std::clamp(level, 0, 9)), limit_(std::min(limit, kMaxZip32)) {
@@ -84,6 +121,42 @@ bool ZipWriter::Emit(const void* data, size_t size, std::string* err) {
   return true;
 }
 
+DeflatedPiece::DeflatedPiece(int level) {
+  stream_ = new z_stream();
+  if (deflateInit2(stream_, std::clamp(level, 0, 9), Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    delete stream_;
+    stream_ = nullptr;
+  }
+  crc_ = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
+}
+
+DeflatedPiece::~DeflatedPiece() {
+  if (stream_) {
+    deflateEnd(stream_);
+    delete stream_;
+  }
+}
+
+bool DeflatedPiece::Append(std::string_view bytes, std::string* err) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (size_t at = 0; at < bytes.size(); at += kPiece) {
+    size_t n = std::min(bytes.size() - at, kPiece);
+    crc_ = static_cast<uint32_t>(crc32(crc_, data + at, static_cast<uInt>(n)));
+  }
+  size_ += bytes.size();
+  return bytes.empty() || Deflate(data, bytes.size(), Z_NO_FLUSH, err);
+}
+
+bool DeflatedPiece::Close(std::string* err) { return Deflate(nullptr, 0, Z_SYNC_FLUSH, err); }
+
+bool DeflatedPiece::Deflate(const unsigned char* data, size_t size, int flush, std::string* err) {
+  if (!stream_) {
+    *err = "cannot set up the compression (zlib)";
+    return false;
+  }
+  return DeflateInto(stream_, deflated_, data, size, flush, err);
+}
+
 bool ZipWriter::Begin(std::string_view name, std::string* err) {
   if (failed_) return Fail(err, error_);
   if (open_) return Fail(err, "zip member " + std::string(name) + " begun inside another");
@@ -94,36 +167,14 @@ bool ZipWriter::Begin(std::string_view name, std::string* err) {
   open_ = true;
   crc_ = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
   size_ = 0;
-  used_ = 0;
+  compressed_.used = 0;
+  dirty_ = false;
   return true;
 }
 
-void ZipWriter::Grow() {
-  size_t capacity = std::max<size_t>(capacity_ * 2, 1 << 18);
-  std::unique_ptr<char[]> bigger(new char[capacity]);
-  if (used_ > 0) std::memcpy(bigger.get(), compressed_.get(), used_);
-  compressed_ = std::move(bigger);
-  capacity_ = capacity;
-}
-
 bool ZipWriter::Deflate(const unsigned char* data, size_t size, int flush, std::string* err) {
-  do {
-    size_t piece = std::min(size, kPiece);
-    stream_->next_in = const_cast<Bytef*>(data);
-    stream_->avail_in = static_cast<uInt>(piece);
-    int mode = piece == size ? flush : Z_NO_FLUSH;
-    do {
-      if (capacity_ - used_ < 4096) Grow();
-      size_t room = std::min<size_t>(capacity_ - used_, UINT_MAX);
-      stream_->next_out = reinterpret_cast<Bytef*>(compressed_.get() + used_);
-      stream_->avail_out = static_cast<uInt>(room);
-      int rc = deflate(stream_, mode);
-      if (rc == Z_STREAM_ERROR) return Fail(err, "compression failed (zlib)");
-      used_ += room - stream_->avail_out;
-    } while (stream_->avail_out == 0);
-    data += piece;
-    size -= piece;
-  } while (size > 0);
+  std::string why;
+  if (!DeflateInto(stream_, compressed_, data, size, flush, &why)) return Fail(err, why);
   return true;
 }
 
@@ -139,7 +190,31 @@ bool ZipWriter::Append(std::string_view bytes, std::string* err) {
     crc_ = static_cast<uint32_t>(crc32(crc_, data + at, static_cast<uInt>(n)));
   }
   size_ += bytes.size();
+  dirty_ = true;
   return Deflate(data, bytes.size(), Z_NO_FLUSH, err);
+}
+
+bool ZipWriter::AppendPiece(const DeflatedPiece& piece, std::string* err) {
+  if (failed_) return Fail(err, error_);
+  if (!open_) return Fail(err, "zip data outside a member");
+  if (piece.Size() > limit_ - size_ || piece.Deflated().size() > limit_ ||
+      piece.Size() > static_cast<uint64_t>(std::numeric_limits<z_off_t>::max()))
+    return Fail(err, "zip member " + members_.back().name + " would be larger than a zip file without ZIP64 holds");
+  // What the member's own stream holds must end on a byte boundary before
+  // the piece, and the stream must start afresh after it: its window would
+  // otherwise reach back into bytes the piece now stands in front of.
+  if (dirty_) {
+    if (!Deflate(nullptr, 0, Z_SYNC_FLUSH, err)) return false;
+    if (deflateReset(stream_) != Z_OK) return Fail(err, "cannot reset the compression (zlib)");
+    dirty_ = false;
+  }
+  std::string_view bytes = piece.Deflated();
+  compressed_.Reserve(bytes.size());
+  if (!bytes.empty()) std::memcpy(compressed_.data.get() + compressed_.used, bytes.data(), bytes.size());
+  compressed_.used += bytes.size();
+  crc_ = static_cast<uint32_t>(crc32_combine(crc_, piece.Crc(), static_cast<z_off_t>(piece.Size())));
+  size_ += piece.Size();
+  return true;
 }
 
 bool ZipWriter::End(std::string* err) {
@@ -150,7 +225,7 @@ bool ZipWriter::End(std::string* err) {
   Member& m = members_.back();
   m.crc = crc_;
   m.size = size_;
-  m.compressedSize = used_;
+  m.compressedSize = compressed_.used;
   if (m.compressedSize > limit_ || m.offset > limit_)
     return Fail(err, "zip member " + m.name + " lies beyond what a zip file without ZIP64 holds");
 
@@ -159,7 +234,7 @@ bool ZipWriter::End(std::string* err) {
   PutMemberFields(header, m.crc, m.compressedSize, m.size, m.name.size());
   Put16(header, 0);  // no extra field
   header += m.name;
-  return Emit(header.data(), header.size(), err) && Emit(compressed_.get(), used_, err);
+  return Emit(header.data(), header.size(), err) && Emit(compressed_.data.get(), compressed_.used, err);
 }
 
 bool ZipWriter::Finish(std::string* err) {

@@ -11,6 +11,47 @@
 
 typedef struct z_stream_s z_stream;
 
+/// Deflated bytes held in memory: left uninitialised, so that only the
+/// pages written are touched, and reused from member to member.
+struct DeflateBuffer {
+  std::unique_ptr<char[]> data;
+  size_t capacity = 0;
+  size_t used = 0;
+
+  /// Room for at least `n` more bytes.
+  void Reserve(size_t n);
+  std::string_view View() const { return std::string_view(data.get(), used); }
+};
+
+/// Part of a zip member deflated on its own, so that the parts of a large
+/// member can be compressed side by side: raw deflate that ends on a byte
+/// boundary (a sync flush) and refers to nothing before it. Each piece has
+/// its own compression state; pieces may be filled on different threads.
+class DeflatedPiece {
+ public:
+  explicit DeflatedPiece(int level);
+  DeflatedPiece(const DeflatedPiece&) = delete;
+  DeflatedPiece& operator=(const DeflatedPiece&) = delete;
+  ~DeflatedPiece();
+
+  /// Adds bytes; false and `err` filled when zlib fails.
+  bool Append(std::string_view bytes, std::string* err);
+  /// Flushes what is held to a byte boundary; call once, after the last Append.
+  bool Close(std::string* err);
+
+  std::string_view Deflated() const { return deflated_.View(); }
+  uint32_t Crc() const { return crc_; }
+  uint64_t Size() const { return size_; }
+
+ private:
+  bool Deflate(const unsigned char* data, size_t size, int flush, std::string* err);
+
+  z_stream* stream_ = nullptr;
+  DeflateBuffer deflated_;
+  uint32_t crc_ = 0;
+  uint64_t size_ = 0;
+};
+
 /// Writes a zip archive of deflated members into a sink, one member after
 /// the other. A member is compressed into memory as it is appended and
 /// reaches the sink, local header first, when it ends; its CRC and sizes are
@@ -39,6 +80,9 @@ class ZipWriter {
   bool Begin(std::string_view name, std::string* err);
   /// Adds bytes to the member begun last; false and `err` filled on failure.
   bool Append(std::string_view bytes, std::string* err);
+  /// Adds a closed piece to the member begun last, as if its bytes had been
+  /// appended; false and `err` filled on failure.
+  bool AppendPiece(const DeflatedPiece& piece, std::string* err);
   /// Ends the member and writes it to the sink; false and `err` filled on failure.
   bool End(std::string* err);
   /// Writes the central directory and the end record. True only when every
@@ -57,22 +101,18 @@ class ZipWriter {
   bool Fail(std::string* err, const std::string& why);
   bool Deflate(const unsigned char* data, size_t size, int flush, std::string* err);
   bool Emit(const void* data, size_t size, std::string* err);
-  void Grow();
 
   ByteSink& sink_;
   int level_;
   uint64_t limit_;
   z_stream* stream_ = nullptr;
   bool open_ = false;    // a member has begun and not ended
+  bool dirty_ = false;   // bytes appended since the stream was last reset
   bool failed_ = false;  // a step failed; nothing more is written
   std::string error_;
   std::vector<Member> members_;
   uint64_t written_ = 0;  // bytes handed to the sink so far
   uint32_t crc_ = 0;       // of the member being appended
   uint64_t size_ = 0;      // likewise, uncompressed
-  // The member's deflated bytes: left uninitialised, so that only the pages
-  // written are touched, and reused from member to member.
-  std::unique_ptr<char[]> compressed_;
-  size_t capacity_ = 0;
-  size_t used_ = 0;
+  DeflateBuffer compressed_;  // the member's deflated bytes
 };
