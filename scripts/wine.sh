@@ -1,0 +1,76 @@
+# Shared by the Windows stage of scripts/test, its wine test drivers and
+# scripts/run --windows: COM ports under wine backed by Linux ptys.
+# Sourced; needs socat, cc and wine. The caller removes what it made with
+# wine_ports_stop (in its EXIT trap).
+
+HARROW_ROOT=${HARROW_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+
+# A headless wine in PREFIX, made at first use: wine_env PREFIX.
+wine_env() {
+  export WINEPREFIX=$1 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  unset DISPLAY
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+}
+
+# Starts the port helpers with their files in DIR: wine_ports_init DIR.
+# Linux ptys refuse the modem-line calls that wine's WaitCommEvent makes;
+# the test's own preload library answers them (tests/wine/pty_modem_shim.c).
+wine_ports_init() {
+  wine_ports_dir=$1
+  wine_ports_pids=()
+  wine_ports_names=()
+  mkdir -p "$wine_ports_dir"
+  cc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$wine_ports_dir/pty_modem_shim.so" \
+    "$HARROW_ROOT/tests/wine/pty_modem_shim.c" -ldl
+}
+
+# Ends the socat pairs, removes the port names and stops the wineserver.
+wine_ports_stop() {
+  local pid name
+  for pid in "${wine_ports_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for name in "${wine_ports_names[@]}"; do
+    wine reg delete 'HKLM\Software\Wine\Ports' /v "$name" /f >/dev/null 2>&1 || true
+  done
+  wineserver -k 2>/dev/null || true
+}
+
+# Maps the Linux device PATH to the COM port NAME: wine_map_port NAME PATH.
+# It counts from the next start of the wineserver (wine_ports_apply).
+wine_map_port() {
+  wine reg add 'HKLM\Software\Wine\Ports' /v "$1" /d "$2" /f >/dev/null 2>&1
+  wine_ports_names+=("$1")
+}
+
+# Restarts the wineserver of this prefix, so that it maps the ports listed.
+# The server is started here, with its output dropped: what it prints when
+# it is stopped is no concern of the tests.
+wine_ports_apply() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  wineserver -p >/dev/null 2>&1
+}
+
+# Two COM ports joined end to end through a pty pair: wine_ports_pair A B.
+wine_ports_pair() {
+  socat pty,raw,echo=0,link="$wine_ports_dir/$1" pty,raw,echo=0,link="$wine_ports_dir/$2" 2>/dev/null &
+  wine_ports_pids+=($!)
+  local i
+  for i in $(seq 50); do
+    [ -e "$wine_ports_dir/$1" ] && [ -e "$wine_ports_dir/$2" ] && break
+    sleep 0.1
+  done
+  wine_map_port "$1" "$wine_ports_dir/$1"
+  wine_map_port "$2" "$wine_ports_dir/$2"
+  wine_ports_apply
+}
+
+# Runs a Windows program with the modem-line library preloaded.
+wine_with_shim() {
+  LD_PRELOAD="$wine_ports_dir/pty_modem_shim.so" wine "$@"
+}
+
+# The Windows name of a Linux path: wine's Z: drive is the Linux root.
+winpath() { echo "Z:${1//\//\\}"; }
