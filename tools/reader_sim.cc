@@ -109,14 +109,17 @@ void SleepSeconds(double s) {
 }
 
 // With packet mode on the master, a flush on the port's side arrives as a
-// control byte: the capture purges the port right after opening it.
+// control byte: the capture purges the port right after opening it. Only
+// the flush of the port's input (FLUSHREAD here) says that what is sent
+// from now on stays: some drivers (wine's) purge output and input in two
+// steps, and bytes sent after the first would be thrown away by the second.
 bool WaitForConnect(int master) {
   while (!stopRequested) {
     pollfd p{master, POLLIN, 0};
     if (::poll(&p, 1, 200) <= 0) continue;
     unsigned char buf[4096];
     ssize_t n = ::read(master, buf, sizeof buf);
-    if (n > 0 && buf[0] != TIOCPKT_DATA && (buf[0] & (TIOCPKT_FLUSHREAD | TIOCPKT_FLUSHWRITE))) {
+    if (n > 0 && buf[0] != TIOCPKT_DATA && (buf[0] & TIOCPKT_FLUSHREAD)) {
       return true;
     }
   }

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The live capture of the Windows build from end to end, under wine:
+#   tests/wine/live_capture_run.sh WINDOWS_BUILD_DIR LINUX_BUILD_DIR
+# The Linux reader-sim plays the reader on a pty that wine maps to COM7;
+# harrow-capture.exe captures from COM7. Its lines, traffic log and exports
+# must equal those of the .exe's own --replay of the same bytes. Then the
+# plug is pulled mid-report and put back: the capture says the port was
+# lost, reopens it and loses no line of the report it was collecting.
+#
+# Wine turns neither SIGINT nor a Ctrl+C on its console into the console's
+# CTRL_C_EVENT for a program started from Linux, so the capture cannot be
+# ended as on Windows: each run sends whole reports, which are exported as
+# their end line arrives, and the capture is then killed.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+capture=$(cd "$1" && pwd)/tools/harrow-capture.exe
+sim=$(cd "$2" && pwd)/tools/reader-sim
+source "$here/../../scripts/wine.sh"
+work=$(mktemp -d)
+trap 'wine_ports_stop; [ -n "${HARROW_KEEP:-}" ] || rm -rf "$work"' EXIT
+wine_ports_init "$work"
+transcript=$here/../../samples/6310-english.txt
+failed=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failed=1
+}
+
+# Waits up to $2 seconds for the command $1 to succeed.
+wait_for() {
+  local i
+  for i in $(seq $(($2 * 10))); do
+    eval "$1" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Ends the capture once its exports are there and its output has settled.
+stop_capture() {
+  exports=$3/Excel
+  wait_for '[ -n "$(ls "$exports" 2>/dev/null)" ]' 20 || fail "no export in $3: $(cat "$2")"
+  sleep 1
+  kill -0 "$1" 2>/dev/null || fail "harrow-capture.exe ended early: $(cat "$2")"
+  kill -KILL "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+
+# The received lines of a traffic log, without their time stamps.
+logged_lines() { tr -d '\r' <"$1" | grep -P ':\t' | sed 's/^[^\t]*:\t//'; }
+
+# Every file of a folder, in name order, one after the other.
+folder_bytes() { find "$1" -type f 2>/dev/null | sort | xargs -r cat; }
+
+# Compares a live root with a replay root.
+same_as_replay() {
+  local live=$1 replay=$2
+  cmp -s "$live.out" "$replay.out" || fail "printed lines differ ($live.out, $replay.out)"
+  [ -n "$(ls "$live/Text" 2>/dev/null)" ] || fail "no text export in $live"
+  cmp -s <(logged_lines "$live/Log/USB_Serial.log") <(logged_lines "$replay/Log/USB_Serial.log") ||
+    fail "traffic logs differ"
+  local kind
+  for kind in Text Excel; do
+    [ "$(ls "$live/$kind" | wc -l)" = "$(ls "$replay/$kind" | wc -l)" ] || fail "$kind: another number of files"
+    cmp -s <(folder_bytes "$live/$kind") <(folder_bytes "$replay/$kind") || fail "$kind exports differ"
+  done
+}
+
+replay() {
+  wine "$capture" --model 6310 --root "$(winpath "$2")" --replay "$(winpath "$1")" >"$2.out" 2>"$2.err" ||
+    fail "replay failed: $(cat "$2.err")"
+}
+
+wine_map_port COM7 "$work/port"
+wine_ports_apply
+
+echo "-- a whole report, live"
+"$sim" --fast --link "$work/port" "$transcript" >/dev/null 2>"$work/sim.err" &
+simpid=$!
+wait_for '[ -e "$work/port" ]' 10 || fail "reader-sim made no port"
+wine_with_shim "$capture" --port COM7 --model 6310 --root "$(winpath "$work/live")" \
+  >"$work/live.out" 2>"$work/live.err" &
+cap=$!
+wait "$simpid" || fail "reader-sim: $(cat "$work/sim.err")"
+stop_capture "$cap" "$work/live.err" "$work/live"
+replay "$transcript" "$work/replay"
+same_as_replay "$work/live" "$work/replay"
+
+echo "-- the plug pulled mid-report and put back"
+# Cut mid-line in the middle of the report, so the report is pending while
+# the port is away and one line is split across the two connections.
+pending=$transcript
+cut=$(python3 -c "import sys; d=open(sys.argv[1],'rb').read(); print(d.find(b'\r', len(d)//2) - 3)" "$pending")
+"$sim" --fast --link "$work/port" --unplug-after "$cut" "$pending" >/dev/null 2>"$work/sim1.err" &
+simpid=$!
+wait_for '[ -e "$work/port" ]' 10 || fail "reader-sim made no port"
+wine_with_shim "$capture" --port COM7 --model 6310 --root "$(winpath "$work/plug")" \
+  >"$work/plug.out" 2>"$work/plug.err" &
+cap=$!
+wait "$simpid" || fail "reader-sim: $(cat "$work/sim1.err")"
+wait_for 'grep -q "Lost the connection" "$work/plug.err"' 10 || fail "no lost port: $(cat "$work/plug.err")"
+"$sim" --fast --link "$work/port" --skip "$cut" "$pending" >/dev/null 2>"$work/sim2.err" &
+simpid=$!
+wait "$simpid" || fail "reader-sim: $(cat "$work/sim2.err")"
+grep -q "Reconnected" "$work/plug.err" || fail "no reconnect: $(cat "$work/plug.err")"
+stop_capture "$cap" "$work/plug.err" "$work/plug"
+replay "$pending" "$work/plugreplay"
+same_as_replay "$work/plug" "$work/plugreplay"
+log=$(tr -d '\r' <"$work/plug/Log/USB_Serial.log")
+lost=$(grep -n -- ' -- Lost the connection' <<<"$log" | head -1 | cut -d: -f1)
+back=$(grep -n -- ' -- Reconnected' <<<"$log" | head -1 | cut -d: -f1)
+[ -n "$lost" ] && [ -n "$back" ] && [ "$lost" -lt "$back" ] || fail "the log lacks the lost port or the reconnect"
+
+if [ "$failed" -ne 0 ]; then
+  for f in "$work"/*.err; do echo "== $f"; cat "$f"; done >&2
+  exit 1
+fi
+echo "live capture under wine: all checks passed"
