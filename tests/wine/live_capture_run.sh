@@ -72,16 +72,24 @@ replay() {
     fail "replay failed: $(cat "$2.err")"
 }
 
+# Starts reader-sim with ARGS on the port and harrow-capture.exe on COM7
+# into the root NAME: start_run NAME SIMNAME ARGS...
+start_run() {
+  local name=$1 simname=$2
+  shift 2
+  "$sim" --fast --link "$work/port" "$@" >/dev/null 2>"$work/$simname.err" &
+  simpid=$!
+  wait_for '[ -e "$work/port" ]' 10 || fail "reader-sim made no port"
+  wine_with_shim "$capture" --port COM7 --model 6310 --root "$(winpath "$work/$name")" \
+    >"$work/$name.out" 2>"$work/$name.err" &
+  cap=$!
+}
+
 wine_map_port COM7 "$work/port"
 wine_ports_apply
 
 echo "-- a whole report, live"
-"$sim" --fast --link "$work/port" "$transcript" >/dev/null 2>"$work/sim.err" &
-simpid=$!
-wait_for '[ -e "$work/port" ]' 10 || fail "reader-sim made no port"
-wine_with_shim "$capture" --port COM7 --model 6310 --root "$(winpath "$work/live")" \
-  >"$work/live.out" 2>"$work/live.err" &
-cap=$!
+start_run live sim "$transcript"
 wait "$simpid" || fail "reader-sim: $(cat "$work/sim.err")"
 stop_capture "$cap" "$work/live.err" "$work/live"
 replay "$transcript" "$work/replay"
@@ -92,12 +100,7 @@ echo "-- the plug pulled mid-report and put back"
 # the port is away and one line is split across the two connections.
 pending=$transcript
 cut=$(python3 -c "import sys; d=open(sys.argv[1],'rb').read(); print(d.find(b'\r', len(d)//2) - 3)" "$pending")
-"$sim" --fast --link "$work/port" --unplug-after "$cut" "$pending" >/dev/null 2>"$work/sim1.err" &
-simpid=$!
-wait_for '[ -e "$work/port" ]' 10 || fail "reader-sim made no port"
-wine_with_shim "$capture" --port COM7 --model 6310 --root "$(winpath "$work/plug")" \
-  >"$work/plug.out" 2>"$work/plug.err" &
-cap=$!
+start_run plug sim1 --unplug-after "$cut" "$pending"
 wait "$simpid" || fail "reader-sim: $(cat "$work/sim1.err")"
 wait_for 'grep -q "Lost the connection" "$work/plug.err"' 10 || fail "no lost port: $(cat "$work/plug.err")"
 "$sim" --fast --link "$work/port" --skip "$cut" "$pending" >/dev/null 2>"$work/sim2.err" &
