@@ -323,6 +323,34 @@ TEST(Win32PortDiscovery, RegistryFailuresNameTheKeyAndCloseWhatWasOpen) {
   }
 }
 
+TEST(Win32PortDiscovery, SetupApiTakesTheDetailSizeOfThisBuild) {
+  // Any interface class will do to ask SetupAPI which size it takes; HID
+  // devices are there on most machines (wine makes two of its own).
+  const GUID hid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+  Win32PortCalls& calls = SystemPortCalls();
+  HDEVINFO list = calls.GetClassDevs(&hid, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  ASSERT_NE(list, INVALID_HANDLE_VALUE);
+  SP_DEVICE_INTERFACE_DATA entry{};
+  entry.cbSize = sizeof entry;
+  if (!calls.EnumDeviceInterfaces(list, &hid, 0, &entry)) {
+    calls.DestroyDeviceInfoList(list);
+    GTEST_SKIP() << "no HID device interface on this machine";
+  }
+  alignas(DWORD) char buffer[261];
+  auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer);
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof device;
+  detail->cbSize = kInterfaceDetailFixedSize;
+  EXPECT_TRUE(calls.GetDeviceInterfaceDetail(list, &entry, detail, sizeof buffer, &device)) << calls.LastError();
+  if (sizeof(void*) == 8) {
+    // The size of the 32-bit record, refused in a 64-bit process.
+    detail->cbSize = 5;
+    EXPECT_FALSE(calls.GetDeviceInterfaceDetail(list, &entry, detail, sizeof buffer, &device));
+    EXPECT_EQ(calls.LastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+  }
+  calls.DestroyDeviceInfoList(list);
+}
+
 TEST(Win32PortDiscovery, ThisSystemAnswers) {
   // Under wine no COM port shows up as a device interface (its registry
   // holds none), so the list may well be empty; the walk must not fail.
