@@ -23,8 +23,10 @@ wine_ports_init() {
   wine_ports_pids=()
   wine_ports_names=()
   mkdir -p "$wine_ports_dir"
-  cc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$wine_ports_dir/pty_modem_shim.so" \
-    "$HARROW_ROOT/tests/wine/pty_modem_shim.c" -ldl
+  # Run a program on such ports as LD_PRELOAD="$wine_shim" wine PROGRAM: a
+  # plain command, so that $! of one started with & is wine itself.
+  wine_shim=$wine_ports_dir/pty_modem_shim.so
+  cc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$wine_shim" "$HARROW_ROOT/tests/wine/pty_modem_shim.c" -ldl
 }
 
 # Ends the socat pairs, removes the port names and stops the wineserver.
@@ -67,10 +69,6 @@ wine_ports_pair() {
   wine_ports_apply
 }
 
-# Runs a Windows program with the modem-line library preloaded.
-wine_with_shim() {
-  LD_PRELOAD="$wine_ports_dir/pty_modem_shim.so" wine "$@"
-}
 
 # The Windows name of a Linux path: wine's Z: drive is the Linux root.
 winpath() { echo "Z:${1//\//\\}"; }

@@ -10,4 +10,4 @@ work=$(mktemp -d)
 trap 'wine_ports_stop; rm -rf "$work"' EXIT
 wine_ports_init "$work"
 wine_ports_pair COM7 COM8
-HARROW_COM_PORT=COM7 HARROW_COM_PEER=COM8 wine_with_shim "$build/tests/serial/com_port_tests.exe"
+HARROW_COM_PORT=COM7 HARROW_COM_PEER=COM8 LD_PRELOAD="$wine_shim" wine "$build/tests/serial/com_port_tests.exe"

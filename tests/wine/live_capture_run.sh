@@ -80,7 +80,7 @@ start_run() {
   "$sim" --fast --link "$work/port" "$@" >/dev/null 2>"$work/$simname.err" &
   simpid=$!
   wait_for '[ -e "$work/port" ]' 10 || fail "reader-sim made no port"
-  wine_with_shim "$capture" --port COM7 --model 6310 --root "$(winpath "$work/$name")" \
+  LD_PRELOAD="$wine_shim" wine "$capture" --port COM7 --model 6310 --root "$(winpath "$work/$name")" \
     >"$work/$name.out" 2>"$work/$name.err" &
   cap=$!
 }
