@@ -189,8 +189,8 @@ TEST_F(ComPort, ReadModesTimeOutsAndPurge) {
   EXPECT_EQ(port.Read(buffer, 10, &count, nullptr, 300), kErrorTimeout);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
   EXPECT_EQ(port.LastError(), kErrorTimeout);
-  // The cancelled read took nothing away that a later one cannot get, or
-  // took it all: either way the port goes on working after a purge.
+  // Whatever the cancelled read left in the queue goes with the purge, and
+  // the port goes on working.
   Send("stale");
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_EQ(port.Purge(), 0);
