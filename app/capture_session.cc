@@ -8,7 +8,7 @@
 CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list)
     : notices_(notices),
       comPort_(kDefaultComPort),
-      log_(clock),
+      log_(clock, &notices),
       collector_(clock, notices),
       receiver_(log_, this, list) {}
 

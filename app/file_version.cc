@@ -66,7 +66,9 @@ bool ReadFileVersion(const std::string& executable, FileVersion* version, bool* 
 std::string VersionTextOf(const std::string& executable) {
   FileVersion v;
   bool readable = false;
-  if (!ReadFileVersion(executable, &v, &readable)) return readable ? "Version " : "";
+  // A file that cannot be read has no version information to be found,
+  // like one that carries none.
+  if (!ReadFileVersion(executable, &v, &readable)) return "Version ";
   char numbers[32];
   std::snprintf(numbers, sizeof numbers, "%u.%u.%u.%u", unsigned{v.a}, unsigned{v.b}, unsigned{v.c},
                 unsigned{v.d});

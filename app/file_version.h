@@ -22,8 +22,7 @@ struct FileVersion {
 bool ReadFileVersion(const std::string& executable, FileVersion* version, bool* readable);
 
 /// "Version " followed by the file version of `executable` ("%u.%u.%u.%u");
-/// "Version " alone when it carries none; the empty text when the file
-/// cannot be read.
+/// "Version " alone when it carries none or cannot be read.
 std::string VersionTextOf(const std::string& executable);
 
 /// VersionTextOf the running program's own executable; the empty text when

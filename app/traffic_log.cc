@@ -1,5 +1,6 @@
 #include "app/traffic_log.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -9,8 +10,18 @@ namespace {
 const char kBanner[] =
     "\r\n**************************SOFTWARE START************************\r\n";
 
-bool WriteAll(FILE* f, const std::string& text) {
-  return std::fwrite(text.data(), 1, text.size(), f) == text.size();
+// Writes `text` at the end of `f` (`size` bytes long) and flushes it; on
+// failure cuts the file back to `size`, so no part of a line stays behind,
+// and fills `cause`.
+bool WriteAll(FILE* f, long size, const std::string& text, std::string* cause) {
+  errno = 0;
+  size_t n = std::fwrite(text.data(), 1, text.size(), f);
+  if (n == text.size() && std::fflush(f) == 0) return true;
+  int code = errno ? errno : EIO;
+  *cause = "write failed: " + SystemErrorText(code);
+  if (n > 0) TruncateOpenFile(f, size);
+  std::clearerr(f);
+  return false;
 }
 
 // Every line is flushed at once anyway: without a buffer, a line goes to
@@ -48,14 +59,45 @@ void TrafficLog::Open(const std::string& path) {
     return;
   }
   file_ = std::fopen(path.c_str(), "ab+");
-  if (!file_) return;
+  if (!file_) {
+    Refused("cannot open the file: " + SystemErrorText(errno));
+    return;
+  }
   Unbuffer(file_);
   std::fseek(file_, 0, SEEK_END);
   size_ = std::ftell(file_);
-  std::string head = kBanner + OsVersionLine();
-  WriteAll(file_, head);
-  std::fflush(file_);
+  WriteHead(kBanner + OsVersionLine());
+}
+
+void TrafficLog::WriteHead(const std::string& head) {
+  std::string cause;
+  if (!WriteAll(file_, size_, head, &cause)) {
+    Refused(cause);
+    return;
+  }
   size_ += static_cast<long>(head.size());
+}
+
+void TrafficLog::Refused(const std::string& cause) {
+  if (refusing_) return;
+  refusing_ = true;
+  missed_ = 0;
+  if (notices_) {
+    notices_->Notice("The traffic log " + path_ + " refuses lines (" + cause +
+                     "). Received lines are still shown and reports exported, but they are "
+                     "missing from the log until it takes lines again.");
+  }
+}
+
+void TrafficLog::Accepted() {
+  if (!refusing_) return;
+  refusing_ = false;
+  if (notices_) {
+    notices_->Notice("The traffic log " + path_ + " takes lines again; " + std::to_string(missed_) +
+                     (missed_ == 1 ? " line" : " lines") + " received meanwhile " +
+                     (missed_ == 1 ? "is" : "are") + " missing from it.");
+  }
+  missed_ = 0;
 }
 
 void TrafficLog::RotateAndStart() {
@@ -68,12 +110,13 @@ void TrafficLog::RotateAndStart() {
   std::rename(path_.c_str(), generation(1).c_str());
 
   file_ = std::fopen(path_.c_str(), "wb");
-  if (!file_) return;
+  if (!file_) {
+    Refused("cannot open the file: " + SystemErrorText(errno));
+    return;
+  }
   Unbuffer(file_);
-  std::string head = OsVersionLine();
-  WriteAll(file_, head);
-  std::fflush(file_);
-  size_ = static_cast<long>(head.size());
+  size_ = 0;
+  WriteHead(OsVersionLine());
 }
 
 const std::string& TrafficLog::StampNow() {
@@ -97,17 +140,28 @@ void TrafficLog::WriteEvent(std::string_view event) {
 }
 
 void TrafficLog::WriteLine(std::string_view line) {
-  if (!file_) return;
+  if (!file_) {
+    if (refusing_) ++missed_;
+    return;
+  }
   text_ = StampNow();
   text_ += ":\t";
   text_.append(line);
   text_ += "\r\n";
-  WriteText(text_);
+  if (WriteText(text_)) {
+    Accepted();
+  } else {
+    ++missed_;
+  }
 }
 
-void TrafficLog::WriteText(const std::string& text) {
-  WriteAll(file_, text);
-  std::fflush(file_);
+bool TrafficLog::WriteText(const std::string& text) {
+  std::string cause;
+  if (!WriteAll(file_, size_, text, &cause)) {
+    Refused(cause);
+    return false;
+  }
   size_ += static_cast<long>(text.size());
   if (size_ >= kRotateSize) RotateAndStart();
+  return true;
 }

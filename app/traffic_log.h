@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/notice.h"
 
 /// Receiver of every line cut out of the serial stream.
 class LineLog {
@@ -21,13 +22,18 @@ class LineLog {
 /// The file is rotated when it is opened at 1,000,000 bytes or more, and
 /// also when a write takes it to that size, so a capture left running for
 /// weeks cannot fill the disk. Rotation happens between lines: no line is
-/// split across two files. Failures are silent; a log that cannot be
-/// opened simply records nothing until the next Open.
+/// split across two files. A log that cannot be opened records nothing until
+/// the next Open. The log is the one record of every line, so when it
+/// starts refusing lines (cannot be opened, a write fails: a full disk, the
+/// file-size limit) the user is told once, with the file and the cause, and
+/// once more when it takes them again, with the number of lines it missed.
+/// A failed write leaves no part of its line in the file.
 class TrafficLog : public LineLog {
  public:
   static constexpr long kRotateSize = 1000000;
 
-  explicit TrafficLog(Clock& clock) : clock_(clock) {}
+  /// `notices` (may be null: silent) hears when the log refuses lines.
+  explicit TrafficLog(Clock& clock, NoticeSink* notices = nullptr) : clock_(clock), notices_(notices) {}
   ~TrafficLog() override;
   TrafficLog(const TrafficLog&) = delete;
   TrafficLog& operator=(const TrafficLog&) = delete;
@@ -48,6 +54,11 @@ class TrafficLog : public LineLog {
   bool IsOpen() const { return file_ != nullptr; }
   /// The path last given to Open.
   const std::string& Path() const { return path_; }
+  /// True while lines are refused (since a failed Open or write, until a
+  /// line is written again).
+  bool Refusing() const { return refusing_; }
+  /// The lines refused since the log started refusing them.
+  unsigned long long MissedLines() const { return missed_; }
 
   /// The locale's date and time of `t` ("%x %X").
   static std::string TimeStamp(const std::tm& t);
@@ -56,11 +67,19 @@ class TrafficLog : public LineLog {
 
  private:
   void RotateAndStart();
-  void WriteText(const std::string& text);
+  // False when the text could not be written; the file is then cut back
+  // to where it was.
+  bool WriteText(const std::string& text);
+  void WriteHead(const std::string& head);
+  void Refused(const std::string& cause);
+  void Accepted();
   const std::string& StampNow();
 
   Clock& clock_;
+  NoticeSink* notices_;
   FILE* file_ = nullptr;
+  bool refusing_ = false;
+  unsigned long long missed_ = 0;
   std::string path_;
   long size_ = 0;
   // The last time stamp and the moment it was made for: formatting calls

@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include <pwd.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -8,7 +9,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -100,6 +103,30 @@ void UnsetEnv(const char* name) { ::unsetenv(name); }
 
 void UseBinaryStandardInput() {}
 
+void IgnoreFileSizeLimitSignal() { ::signal(SIGXFSZ, SIG_IGN); }
+
+bool TruncateOpenFile(std::FILE* f, long long size) {
+  return ::ftruncate(::fileno(f), static_cast<off_t>(size)) == 0;
+}
+
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+bool ProcessMayBeRunning(unsigned long pid) {
+  if (pid == 0 || pid > static_cast<unsigned long>(INT32_MAX)) return false;
+  // EPERM: it runs, under another user.
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+}
+
+std::string MachineName() {
+  char buf[256] = {};
+  if (::gethostname(buf, sizeof buf - 1) != 0 || !buf[0]) return "host";
+  std::string name = buf;
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') c = '_';
+  }
+  return name;
+}
+
 void LowerThreadPriority() {
   // On Linux a nice value set for a thread id applies to that thread only.
   setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10);
@@ -179,7 +206,7 @@ bool AtomicFile::Open(const std::string& path, std::string* err) {
   Impl& f = *impl_;
   f.Abandon();
   f.path = path;
-  std::string pattern = path + ".tmp-XXXXXX";
+  std::string pattern = path + AtomicTempInfix() + "XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   f.fd = ::mkstemp(name.data());

@@ -6,6 +6,7 @@
 #include <io.h>
 
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -228,6 +229,31 @@ struct AtomicFile::Impl {
   }
 };
 
+void IgnoreFileSizeLimitSignal() {}
+
+bool TruncateOpenFile(std::FILE* f, long long size) { return ::_chsize_s(::_fileno(f), size) == 0; }
+
+unsigned long CurrentProcessId() { return ::GetCurrentProcessId(); }
+
+bool ProcessMayBeRunning(unsigned long pid) {
+  HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  if (!process) return ::GetLastError() == ERROR_ACCESS_DENIED;
+  bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  ::CloseHandle(process);
+  return running;
+}
+
+std::string MachineName() {
+  char buf[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof buf;
+  if (!::GetComputerNameA(buf, &size) || size == 0) return "host";
+  std::string name(buf, size);
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') c = '_';
+  }
+  return name;
+}
+
 AtomicFile::AtomicFile() : impl_(std::make_unique<Impl>()) {}
 
 AtomicFile::~AtomicFile() { Abandon(); }
@@ -241,9 +267,9 @@ bool AtomicFile::Open(const std::string& path, std::string* err) {
   static std::atomic<unsigned> counter{0};
   DWORD code = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".tmp-%lx-%x", ::GetCurrentProcessId(), ++counter);
-    std::string temp = path + suffix;
+    char unique[16];
+    std::snprintf(unique, sizeof unique, "%x", ++counter);
+    std::string temp = path + AtomicTempInfix() + unique;
     f.file = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f.file != INVALID_HANDLE_VALUE) {
       f.tempPath = temp;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -72,6 +73,24 @@ void UnsetEnv(const char* name);
 /// of CR LF where the system has one).
 void UseBinaryStandardInput();
 
+/// Makes a write past the process's file-size limit fail with an error, as
+/// on a full disk, instead of ending the process (POSIX: SIGXFSZ ignored).
+void IgnoreFileSizeLimitSignal();
+
+/// Cuts the open file `f` back to `size` bytes; false when the system refuses.
+bool TruncateOpenFile(std::FILE* f, long long size);
+
+/// This process's id.
+unsigned long CurrentProcessId();
+
+/// False only when no process `pid` runs on this machine now.
+bool ProcessMayBeRunning(unsigned long pid);
+
+/// This machine's name, with every character but letters, digits and '.'
+/// made '_' (so it never holds the '-' that separates the parts of a
+/// temporary file's name).
+std::string MachineName();
+
 /// Lets the calling thread give way to the process's other threads when
 /// they compete for the processor: for background work. Best effort.
 void LowerThreadPriority();
@@ -105,6 +124,21 @@ class AtomicFile {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+/// The text AtomicFile puts between the final name and the unique ending of
+/// its temporary names: ".tmp-" machine "-" process id "-". A temporary
+/// file left by a process that ended is thereby recognised as stale.
+std::string AtomicTempInfix();
+
+/// What a temporary name of AtomicFile tells about its writer.
+struct AtomicTempName {
+  std::string finalName;  // the name the file was to be given
+  std::string machine;    // MachineName() of the writer
+  unsigned long pid = 0;  // its process id
+};
+
+/// Reads a file name (without folder) made by AtomicFile; false for any other name.
+bool ParseAtomicTempName(const std::string& name, AtomicTempName* parsed);
 
 /// Writes `data` to `path` as one AtomicFile, replacing what was there.
 bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* err);

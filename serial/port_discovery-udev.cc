@@ -2,12 +2,18 @@
 // a parent device (a UART on the board, a USB adapter, a PCI card). Virtual
 // consoles and pseudo-terminals have no parent and are left out.
 
+#include "serial/port_discovery-udev.h"
+
+#include <fcntl.h>
 #include <libudev.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
-#include "serial/port_enumeration.h"
 #include "serial/serial_device.h"
 
 namespace {
@@ -31,6 +37,8 @@ std::string Describe(udev_device* device, const std::string& portName, bool isUs
 
 class UdevPortDiscovery : public PortDiscovery {
  public:
+  explicit UdevPortDiscovery(std::function<UartPresence(const std::string&)> probe) : probe_(std::move(probe)) {}
+
   void Discover(ComPortInfoArray& ports) override {
     udev* context = udev_new();
     if (!context) throw ComPortEnumerationError("Could not open the device registry (udev).");
@@ -50,9 +58,9 @@ class UdevPortDiscovery : public PortDiscovery {
       const char* node = udev_device_get_devnode(device);
       udev_device* parent = udev_device_get_parent(device);
       // A serial8250 port without hardware behind it still has a parent
-      // (the platform device); it shows up here and is dropped by the busy
-      // filter when asked, as the system does with absent COM ports.
-      if (node && parent) {
+      // (the platform device): a PC has 4 to 32 of them, most with no UART.
+      // Their driver knows: it reports the type as unknown.
+      if (node && parent && KeepDiscoveredTty(udev_device_get_sysname(device), node, probe_)) {
         ComPortInfo port;
         port.devicePath = node;
         port.portName = udev_device_get_sysname(device);
@@ -68,8 +76,33 @@ class UdevPortDiscovery : public PortDiscovery {
   }
 
   bool IsBusy(const std::string& devicePath) override { return !CanOpenExclusively(devicePath); }
+
+ private:
+  std::function<UartPresence(const std::string&)> probe_;
 };
 
 }  // namespace
 
-std::unique_ptr<PortDiscovery> MakePortDiscovery() { return std::make_unique<UdevPortDiscovery>(); }
+UartPresence ProbeUart(const std::string& devicePath) {
+  // Read-only and non-blocking: opening must neither wait for carrier nor
+  // make the port anyone's controlling terminal.
+  int fd = ::open(devicePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return UartPresence::kUnknown;
+  serial_struct info {};
+  int r = ::ioctl(fd, TIOCGSERIAL, &info);
+  ::close(fd);
+  if (r != 0) return UartPresence::kUnknown;
+  return info.type == PORT_UNKNOWN ? UartPresence::kAbsent : UartPresence::kPresent;
+}
+
+bool KeepDiscoveredTty(const std::string& sysname, const std::string& devicePath,
+                       const std::function<UartPresence(const std::string&)>& probe) {
+  if (sysname.rfind("ttyS", 0) != 0) return true;
+  return probe(devicePath) != UartPresence::kAbsent;
+}
+
+std::unique_ptr<PortDiscovery> MakeUdevPortDiscovery(std::function<UartPresence(const std::string&)> probe) {
+  return std::make_unique<UdevPortDiscovery>(std::move(probe));
+}
+
+std::unique_ptr<PortDiscovery> MakePortDiscovery() { return MakeUdevPortDiscovery(ProbeUart); }

@@ -7,6 +7,15 @@
 // new bytes arrive, not while unread bytes sit in the driver, as the
 // platform's own character events behave. Otherwise the listener would post
 // notifications without end until the window thread got round to reading.
+//
+// CTS changes, breaks and line errors (EV_CTS, EV_BREAK, EV_ERR) have no
+// descriptor to wait on: TIOCMIWAIT blocks a thread in the driver and
+// cannot be cancelled short of a signal. Where the driver keeps the line
+// counters (TIOCGICOUNT: UARTs and most USB adapters), a timer in the same
+// epoll set wakes a pending wait every kLineEventPollMs while the mask asks
+// for one of them, and the wait completes when a counter has moved. Where
+// it keeps none (pseudo-terminals, some adapters refuse the ioctl) these
+// events are never reported, and a wait completes for arriving bytes only.
 
 #include "serial/serial_device.h"
 
@@ -17,6 +26,7 @@
 #include <sys/epoll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/timerfd.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,9 +39,23 @@
 #include <mutex>
 #include <thread>
 
+#include "serial/line_counters.h"
 #include "serial/serial_event-posix.h"
 
 namespace {
+
+constexpr long kLineEventPollMs = 50;
+constexpr uint32_t kLineEvents = kEvCts | kEvBreak | kEvErr;
+
+LineCounters CountersOf(const serial_icounter_struct& c) {
+  LineCounters l;
+  l.cts = static_cast<uint32_t>(c.cts);
+  l.brk = static_cast<uint32_t>(c.brk);
+  l.frame = static_cast<uint32_t>(c.frame);
+  l.overrun = static_cast<uint32_t>(c.overrun);
+  l.parity = static_cast<uint32_t>(c.parity);
+  return l;
+}
 
 // ENXIO (6) is what the kernel gives for a device that has gone away; its
 // number would read as "invalid handle", so it is reported as ENODEV.
@@ -139,6 +163,11 @@ class PosixSerialDevice final : public SerialDevice {
   // Under mutex_: the masked events that arrived since the last look, and
   // whether the device went away.
   uint32_t TakeDeviceEvents(bool* lost);
+  // Under mutex_: the line events of the mask since the last look.
+  uint32_t TakeLineEvents();
+  // Under mutex_: runs the line-event timer while the mask asks for line
+  // events and the driver keeps counters, stops it otherwise.
+  void ArmLineTimer();
   int32_t StartTransfer(PendingOp& op, char* buffer, uint32_t size, uint32_t* moved,
                         SerialOverlapped* done);
   void Finish(PendingOp& op);
@@ -158,6 +187,9 @@ class PosixSerialDevice final : public SerialDevice {
   char eventChar_ = 0;
   serial_icounter_struct counters_{};
   bool countersKept_ = true;
+  int lineTimer_ = -1;
+  bool lineTimerArmed_ = false;
+  LineCounters eventCounters_;
   PendingOp wait_, read_, write_;
 
   // The driver's input queue. The window drains the port 100 bytes at a
@@ -198,6 +230,7 @@ int32_t PosixSerialDevice::Open(const std::string& portName) {
     epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
     epoll_event ev{};
     ev.events = EPOLLIN | EPOLLET | EPOLLRDHUP;
+    ev.data.fd = fd;
     if (epoll_ < 0 || ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev) != 0) err = errno;
   }
   if (err) {
@@ -214,7 +247,40 @@ int32_t PosixSerialDevice::Open(const std::string& portName) {
   // Pseudo-terminals keep no counters; they stay zero there.
   counters_ = serial_icounter_struct{};
   countersKept_ = ::ioctl(fd_, TIOCGICOUNT, &counters_) == 0 || !KeepsNoCounters(errno);
+  eventCounters_ = CountersOf(counters_);
+  lineTimerArmed_ = false;
+  if (countersKept_) {
+    lineTimer_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    epoll_event tick{};
+    tick.events = EPOLLIN;
+    tick.data.fd = lineTimer_;
+    if (lineTimer_ >= 0 && ::epoll_ctl(epoll_, EPOLL_CTL_ADD, lineTimer_, &tick) != 0) {
+      ::close(lineTimer_);
+      lineTimer_ = -1;
+    }
+  }
   return 0;
+}
+
+void PosixSerialDevice::ArmLineTimer() {
+  bool wanted = lineTimer_ >= 0 && countersKept_ && (mask_ & kLineEvents);
+  if (wanted == lineTimerArmed_) return;
+  itimerspec spec{};
+  if (wanted) {
+    spec.it_interval.tv_nsec = kLineEventPollMs * 1000000L;
+    spec.it_value = spec.it_interval;
+  }
+  if (::timerfd_settime(lineTimer_, 0, &spec, nullptr) == 0) lineTimerArmed_ = wanted;
+}
+
+uint32_t PosixSerialDevice::TakeLineEvents() {
+  if (!countersKept_ || !(mask_ & kLineEvents)) return 0;
+  serial_icounter_struct now{};
+  if (::ioctl(fd_, TIOCGICOUNT, &now) != 0) return 0;
+  LineCounters current = CountersOf(now);
+  uint32_t events = LineCounterEvents(eventCounters_, current, mask_);
+  eventCounters_ = current;
+  return events;
 }
 
 void PosixSerialDevice::Close() {
@@ -227,8 +293,10 @@ void PosixSerialDevice::Close() {
     }
   }
   ::close(epoll_);
+  if (lineTimer_ >= 0) ::close(lineTimer_);
   ::close(fd_);
-  epoll_ = fd_ = -1;
+  epoll_ = fd_ = lineTimer_ = -1;
+  lineTimerArmed_ = false;
   std::lock_guard<std::mutex> lock(inputMutex_);
   inputStart_ = inputEnd_ = 0;
 }
@@ -334,6 +402,7 @@ int32_t PosixSerialDevice::SetTimeouts(const ReadTimeouts& timeouts) {
 int32_t PosixSerialDevice::SetMask(uint32_t mask) {
   std::lock_guard<std::mutex> lock(mutex_);
   mask_ = mask;
+  ArmLineTimer();
   if (wait_.active) {
     std::atomic_ref<uint32_t>(*wait_.word).store(0);
     Finish(wait_);
@@ -348,10 +417,18 @@ void PosixSerialDevice::Finish(PendingOp& op) {
 }
 
 uint32_t PosixSerialDevice::TakeDeviceEvents(bool* lost) {
-  epoll_event ev{};
+  epoll_event evs[2] = {};
   uint32_t events = 0;
   *lost = false;
-  if (::epoll_wait(epoll_, &ev, 1, 0) == 1) {
+  int n = ::epoll_wait(epoll_, evs, 2, 0);
+  for (int i = 0; i < n; ++i) {
+    const epoll_event& ev = evs[i];
+    if (lineTimer_ >= 0 && ev.data.fd == lineTimer_) {
+      uint64_t ticks;
+      ssize_t r = ::read(lineTimer_, &ticks, sizeof ticks);
+      (void)r;
+      continue;
+    }
     // A hung-up terminal also reads as readable, but only gives EOF.
     if (ev.events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP)) {
       *lost = true;
@@ -359,7 +436,7 @@ uint32_t PosixSerialDevice::TakeDeviceEvents(bool* lost) {
       events |= kEvRxChar;
     }
   }
-  return events & mask_;
+  return (events & mask_) | TakeLineEvents();
 }
 
 int32_t PosixSerialDevice::StartWait(uint32_t* word, SerialOverlapped* done) {

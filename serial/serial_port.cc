@@ -45,9 +45,13 @@ int32_t CSerialPort::Open(const char* port, uint32_t inQueue, uint32_t outQueue)
 int32_t CSerialPort::Close() {
   lastError_ = 0;
   if (!device_) return 0;
+  // The port event goes first, then the device. What this thread still has
+  // pending on the event is cancelled before, so the device never finishes
+  // an operation on an event that is gone.
+  device_->CancelIo();
+  portEvent_.reset();
   device_->Close();
   device_.reset();
-  portEvent_.reset();
   return 0;
 }
 

@@ -15,6 +15,10 @@
 
 namespace {
 
+volatile sig_atomic_t stopRequested = 0;
+
+void OnStopSignal(int) { stopRequested = 1; }
+
 class PosixCaptureLoop : public CaptureLoop {
  public:
   PosixCaptureLoop(int wake, int signals) : wake_(wake), signals_(signals) {}
@@ -79,3 +83,20 @@ std::unique_ptr<CaptureLoop> CaptureLoop::Create(std::string* err) {
   }
   return std::make_unique<PosixCaptureLoop>(wake, signals);
 }
+
+bool CatchStopRequests(std::string* err) {
+  // Without SA_RESTART, so that a read blocked on standard input returns.
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  if (::sigaction(SIGINT, &action, nullptr) != 0 || ::sigaction(SIGTERM, &action, nullptr) != 0) {
+    *err = std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+bool StopRequested() { return stopRequested != 0; }
+
+void StopHandled() {}

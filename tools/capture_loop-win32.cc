@@ -80,3 +80,19 @@ std::unique_ptr<CaptureLoop> CaptureLoop::Create(std::string* err) {
   }
   return std::make_unique<Win32CaptureLoop>(wake);
 }
+
+bool CatchStopRequests(std::string* err) {
+  if (!stopEvent) stopEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!stoppedEvent) stoppedEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!stopEvent || !stoppedEvent || !::SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
+    *err = SystemErrorText(static_cast<int>(::GetLastError()));
+    return false;
+  }
+  return true;
+}
+
+bool StopRequested() { return stopEvent && ::WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0; }
+
+void StopHandled() {
+  if (stoppedEvent) ::SetEvent(stoppedEvent);
+}

@@ -32,3 +32,15 @@ class CaptureLoop : public MessageSink, public MessageWindow {
 
   MessageSink* GetMessageSink() override { return this; }
 };
+
+/// For a replay, which has no event loop: takes SIGINT and SIGTERM (Windows:
+/// Ctrl+C, Ctrl+Break, the console closing) over from the default handling,
+/// which would end the process in the middle of a report. A stop request
+/// then only interrupts a blocked read and makes StopRequested() true.
+/// False and `err` filled when the system refuses.
+bool CatchStopRequests(std::string* err);
+/// True once a stop request came after CatchStopRequests.
+bool StopRequested();
+/// Whatever was pending at the stop has been handled (Windows: a closing
+/// console may end the process now).
+void StopHandled();

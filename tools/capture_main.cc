@@ -10,11 +10,13 @@
 #include <string>
 
 #include "app/capture_session.h"
+#include "app/cut_short_exports.h"
 #include "app/harrow_version.h"
 #include "platform/clock.h"
 #include "platform/notice.h"
 #include "app/settings.h"
 #include "platform/platform.h"
+#include "tools/capture_loop.h"
 #include "tools/capture_options.h"
 #include "tools/live_capture.h"
 #include "tools/replay.h"
@@ -38,6 +40,8 @@ const char kUsage[] =
     "                      report recognition again and export the reports anew\n"
     "                      (after a wrong model setting or a lost export); the\n"
     "                      traffic log itself is not written\n"
+    "                      Ctrl+C or SIGTERM stops a replay: the report in hand\n"
+    "                      is exported and the progress is told\n"
     "  --port NAME         capture from NAME instead of the stored port: a device\n"
     "                      below /dev (\"ttyUSB0\", \"dev/ttyUSB0\") or a full path\n"
     "                      (\"/dev/serial/by-id/...\")\n"
@@ -55,8 +59,24 @@ const char kUsage[] =
     "the default root folder of a model is ~/MODEL, reports that cannot be\n"
     "written there go to $XDG_DATA_HOME/harrow/unsaved (default ~/.local/share).\n"
     "\n"
+    "At start, unfinished temporary files that a capture killed while exporting\n"
+    "left in the Text and Excel folders are removed, and the files it never\n"
+    "wrote are named.\n"
+    "\n"
     "Exit status: 0 when the capture or replay ended normally, 1 when the port,\n"
-    "a file or the event loop failed, 2 for a wrong command line.\n";
+    "a file or the event loop failed, 2 for a wrong command line, 3 when a\n"
+    "replay was interrupted (Ctrl+C or SIGTERM) before the end of its input.\n";
+
+constexpr int kExitInterrupted = 3;
+
+/// Tells how far an interrupted replay got; the exit status of the replay.
+int ReplayEnd(const ReplayProgress& progress, const char* unit, size_t lines) {
+  if (!progress.interrupted) return 0;
+  std::fprintf(stderr, "harrow-capture: replay interrupted: %s (%zu lines shown)%s\n",
+               ReplayProgressText(progress, unit).c_str(), lines,
+               progress.flushedPending ? "; the report in hand was exported" : "");
+  return kExitInterrupted;
+}
 
 bool TakeValue(int argc, char** argv, int* i, std::string* value) {
   if (*i + 1 >= argc) {
@@ -80,6 +100,9 @@ std::string PortOptionName(const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past a file-size limit (ulimit -f) fails like one on a full
+  // disk and is reported; it must not end the capture.
+  IgnoreFileSizeLimitSignal();
   // Time stamps in the traffic log follow the user's locale.
   std::setlocale(LC_ALL, "");
   std::setlocale(LC_NUMERIC, "C");
@@ -127,22 +150,31 @@ int main(int argc, char** argv) {
   if (!options.port.empty()) OverrideSetting("ComPort", options.port);
 
   if (options.listPorts) return ListPorts();
+  StderrNoticeSink notices;
+  CleanUpCutShortExports(CaptureSession::TrafficLogPath(), notices);
   if (options.replayFile.empty() && options.replayLogFile.empty()) return RunLiveCapture(options);
 
+  std::string err;
+  if (!CatchStopRequests(&err)) {
+    std::fprintf(stderr, "harrow-capture: cannot take over the stop signals: %s\n", err.c_str());
+    return 1;
+  }
   SystemClock clock;
-  StderrNoticeSink notices;
   StdoutLineList list(options.quiet);
   CaptureSession session(clock, notices, list);
-  std::string err;
+  ReplayProgress progress;
+  StopCheck stop = [] { return StopRequested(); };
 
   if (!options.replayLogFile.empty()) {
     CreateDataFolders();
     session.Collector().RebuildHandler();
-    if (!ReplayTrafficLog(options.replayLogFile, session, list, &err)) {
+    bool ok = ReplayTrafficLog(options.replayLogFile, session, list, stop, &progress, &err);
+    StopHandled();
+    if (!ok) {
       std::fprintf(stderr, "harrow-capture: traffic log: %s\n", err.c_str());
       return 1;
     }
-    return 0;
+    return ReplayEnd(progress, "recorded lines", list.Count());
   }
 
   session.HandleReportsOnThread();
@@ -157,12 +189,15 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  bool ok = ReplayStream(in, session, &err);
+  long long size = 0;
+  if (in != stdin && FileSize(options.replayFile, &size)) progress.total = static_cast<unsigned long long>(size);
+  bool ok = ReplayStream(in, session, stop, &progress, &err);
+  StopHandled();
   if (in != stdin) std::fclose(in);
   if (!ok) {
     std::fprintf(stderr, "harrow-capture: reading %s failed: %s\n", options.replayFile.c_str(),
                  err.c_str());
     return 1;
   }
-  return 0;
+  return ReplayEnd(progress, "bytes", list.Count());
 }

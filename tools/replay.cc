@@ -1,10 +1,25 @@
 #include "tools/replay.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
+
+namespace {
+
+// Bytes fed between two looks at the stop request: a stop is taken within
+// a fraction of a millisecond, and a look costs nothing next to the feed.
+constexpr size_t kStopCheckBytes = 4096;
+
+void FlushAtEnd(CaptureSession& session, ReplayProgress* progress) {
+  progress->flushedPending = session.Collector().HasPendingLines();
+  session.FlushPendingReport();
+  std::fflush(stdout);
+}
+
+}  // namespace
 
 void StdoutLineList::AddLine(const std::string& line) {
   ++count_;
@@ -13,19 +28,44 @@ void StdoutLineList::AddLine(const std::string& line) {
   std::fputc('\n', stdout);
 }
 
-bool ReplayStream(std::FILE* in, CaptureSession& session, std::string* err) {
+bool ReplayStream(std::FILE* in, CaptureSession& session, const StopCheck& stop,
+                  ReplayProgress* progress, std::string* err) {
   std::vector<char> buf(1 << 16);
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), in)) > 0) session.FeedBytes(buf.data(), n);
-  bool ok = !std::ferror(in);
-  if (!ok && err) *err = SystemErrorText(errno);
-  session.FlushPendingReport();
-  std::fflush(stdout);
+  bool ok = true;
+  while (!progress->interrupted) {
+    errno = 0;
+    size_t n = std::fread(buf.data(), 1, buf.size(), in);
+    for (size_t at = 0; at < n; at += kStopCheckBytes) {
+      if (stop()) {
+        progress->interrupted = true;
+        break;
+      }
+      size_t piece = std::min(kStopCheckBytes, n - at);
+      session.FeedBytes(buf.data() + at, piece);
+      progress->done += piece;
+    }
+    if (progress->interrupted) break;
+    if (stop()) {
+      progress->interrupted = true;
+      break;
+    }
+    if (n > 0) continue;
+    if (!std::ferror(in)) break;
+    // A signal that asks for no stop interrupted the read: go on.
+    if (errno == EINTR) {
+      std::clearerr(in);
+      continue;
+    }
+    ok = false;
+    if (err) *err = SystemErrorText(errno);
+    break;
+  }
+  FlushAtEnd(session, progress);
   return ok;
 }
 
 bool ReplayTrafficLog(const std::string& path, CaptureSession& session, LineList& list,
-                      std::string* err) {
+                      const StopCheck& stop, ReplayProgress* progress, std::string* err) {
   std::string data;
   if (!ReadWholeFile(path, &data, err)) return false;
 
@@ -33,6 +73,7 @@ bool ReplayTrafficLog(const std::string& path, CaptureSession& session, LineList
   // holds no TAB, so the first ":" TAB ends it; the start banner, the OS
   // version line and the empty lines around them hold none and are skipped.
   // A received line never holds a CR, so CR LF always ends a record.
+  std::vector<std::string_view> records;
   size_t pos = 0;
   while (pos < data.size()) {
     size_t end = data.find("\r\n", pos);
@@ -40,12 +81,25 @@ bool ReplayTrafficLog(const std::string& path, CaptureSession& session, LineList
     std::string_view record(data.data() + pos, end - pos);
     pos = end + 2;
     size_t sep = record.find(":\t");
-    if (sep == std::string_view::npos) continue;
-    std::string line(record.substr(sep + 2));
+    if (sep != std::string_view::npos) records.push_back(record.substr(sep + 2));
+  }
+  progress->total = records.size();
+  for (std::string_view record : records) {
+    if (stop()) {
+      progress->interrupted = true;
+      break;
+    }
+    std::string line(record);
     if (ReceivePath::IsPrintableLine(line)) session.Collector().FeedLine(line);
     list.AddLine(line);
+    ++progress->done;
   }
-  session.FlushPendingReport();
-  std::fflush(stdout);
+  FlushAtEnd(session, progress);
   return true;
+}
+
+std::string ReplayProgressText(const ReplayProgress& progress, const char* unit) {
+  std::string text = "replayed " + std::to_string(progress.done);
+  if (progress.total > 0) text += " of " + std::to_string(progress.total);
+  return text + " " + unit;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app/capture_session.h"
@@ -17,14 +18,29 @@ class StdoutLineList : public LineList {
   size_t count_ = 0;
 };
 
+/// True when the replay is to stop (a stop request came).
+using StopCheck = std::function<bool()>;
+
+/// How far a replay got.
+struct ReplayProgress {
+  unsigned long long done = 0;   // bytes fed (stream) or records run (traffic log)
+  unsigned long long total = 0;  // out of; 0 when not known beforehand
+  bool interrupted = false;      // `stop` ended it before the end of the input
+  bool flushedPending = false;   // a report in hand was exported at the end
+};
+
 /// Feeds the bytes of `in` to the session as the port's drain loop would,
-/// then flushes a pending report as closing the window does. False and
-/// `err` filled when reading fails.
-bool ReplayStream(std::FILE* in, CaptureSession& session, std::string* err);
+/// until its end or until `stop` says so, then flushes a pending report as
+/// closing the window does. False and `err` filled when reading fails.
+bool ReplayStream(std::FILE* in, CaptureSession& session, const StopCheck& stop,
+                  ReplayProgress* progress, std::string* err);
 
 /// Runs the lines recorded in a traffic log through the report collector
 /// as if they had just arrived (printable ones only, as on the live path),
-/// printing each, then flushes a pending report. False and `err` filled
-/// when the log cannot be read.
+/// printing each, until the end or until `stop` says so, then flushes a
+/// pending report. False and `err` filled when the log cannot be read.
 bool ReplayTrafficLog(const std::string& path, CaptureSession& session, LineList& list,
-                      std::string* err);
+                      const StopCheck& stop, ReplayProgress* progress, std::string* err);
+
+/// "replayed N of M bytes" (or "records"), for the user.
+std::string ReplayProgressText(const ReplayProgress& progress, const char* unit);

@@ -14,6 +14,7 @@
 #include "app/qt/close_on_signals.h"
 #include "app/demo.h"
 #include "app/harrow_version.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -52,6 +53,9 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  // A write past a file-size limit fails like one on a full disk and is
+  // reported; it must not end the capture.
+  IgnoreFileSizeLimitSignal();
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Harrow"));
   // Lets a Wayland desktop match the window to the installed menu entry.

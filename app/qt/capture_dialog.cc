@@ -12,6 +12,7 @@
 #include "app/qt/dialog_units.h"
 #include "app/qt/line_list_model.h"
 #include "app/qt/notice_area.h"
+#include "app/cut_short_exports.h"
 #include "platform/platform.h"
 #include "app/settings.h"
 #include "app/qt/settings_dialog.h"
@@ -160,6 +161,7 @@ void CaptureDialog::Initialise() {
     box.exec();
   }
   ApplySettings();
+  CleanUpCutShortExports(CaptureSession::TrafficLogPath(), *notices_);
   reconnectTimer_.start();
 }
 

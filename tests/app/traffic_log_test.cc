@@ -116,3 +116,42 @@ TEST_F(TrafficLogTest, AnUnopenableLogStaysClosedAndIgnoresLines) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TrafficLogTest, ALogThatCannotBeOpenedIsToldOnceAndCountsTheLinesItMissed) {
+  RecordingNoticeSink notices;
+  TrafficLog log(clock, &notices);
+  std::string missing = dir / "no-such-folder" + kPathSeparator + "USB_Serial.log";
+  log.Open(missing);
+  EXPECT_FALSE(log.IsOpen());
+  log.WriteLine("lost one");
+  log.WriteLine("lost two");
+  ASSERT_EQ(notices.notices.size(), 1u);
+  EXPECT_NE(notices.notices[0].find("The traffic log " + missing + " refuses lines (cannot open the file: "),
+            std::string::npos)
+      << notices.notices[0];
+  EXPECT_TRUE(log.Refusing());
+
+  // Reopened where it can be written: the next line is taken, and told.
+  log.Open(path);
+  EXPECT_EQ(notices.notices.size(), 1u);
+  log.WriteLine("kept");
+  ASSERT_EQ(notices.notices.size(), 2u);
+  EXPECT_EQ(notices.notices[1],
+            "The traffic log " + path + " takes lines again; 2 lines received meanwhile are missing from it.");
+  EXPECT_FALSE(log.Refusing());
+  log.WriteLine("kept too");
+  EXPECT_EQ(notices.notices.size(), 2u);
+  std::string text = ReadFileBytes(path);
+  EXPECT_NE(text.find(Stamp(2026, 12, 6, 1, 23, 45) + "kept\r\n" + Stamp(2026, 12, 6, 1, 23, 45) + "kept too\r\n"),
+            std::string::npos);
+
+  // Without a sink the log stays silent, as before.
+  TrafficLog silent(clock);
+  silent.Open(missing);
+  silent.WriteLine("x");
+  EXPECT_TRUE(silent.Refusing());
+}
+
+}  // namespace

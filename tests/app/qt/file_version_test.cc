@@ -13,7 +13,7 @@ namespace {
 
 TEST(FileVersion, VersionTextRules) {
   TempDir dir;
-  EXPECT_EQ("", VersionTextOf(dir / "missing"));
+  EXPECT_EQ("Version ", VersionTextOf(dir / "missing"));
   WriteFileBytes(dir / "plain", "no version here HRWVERS\x01 broken");
   EXPECT_EQ("Version ", VersionTextOf(dir / "plain"));
   WriteFileBytes(dir / "big", "junk" + FileVersionRecord({65535, 0, 0, 1}) + "junk");

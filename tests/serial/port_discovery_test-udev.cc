@@ -1,0 +1,42 @@
+#include "serial/port_discovery-udev.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/serial/pty_pair.h"
+
+namespace {
+
+TEST(PortDiscoveryUdev, OnlyBoardPortsWithoutAUartAreLeftOut) {
+  std::vector<std::string> asked;
+  auto probe = [&](const std::string& path) {
+    asked.push_back(path);
+    if (path == "/dev/ttyS1") return UartPresence::kPresent;
+    if (path == "/dev/ttyS2") return UartPresence::kUnknown;
+    return UartPresence::kAbsent;
+  };
+  EXPECT_FALSE(KeepDiscoveredTty("ttyS0", "/dev/ttyS0", probe));
+  EXPECT_TRUE(KeepDiscoveredTty("ttyS1", "/dev/ttyS1", probe));
+  EXPECT_TRUE(KeepDiscoveredTty("ttyS2", "/dev/ttyS2", probe));
+  // Adapters and other drivers are never asked: they are there when listed.
+  EXPECT_TRUE(KeepDiscoveredTty("ttyUSB0", "/dev/ttyUSB0", probe));
+  EXPECT_TRUE(KeepDiscoveredTty("ttyACM0", "/dev/ttyACM0", probe));
+  EXPECT_EQ(asked, (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2"}));
+}
+
+TEST(PortDiscoveryUdev, ADriverThatCannotTellKeepsThePort) {
+  PtyPair pty;
+  // A pseudo-terminal has no UART and does not know the request.
+  EXPECT_EQ(ProbeUart(pty.path()), UartPresence::kUnknown);
+  EXPECT_EQ(ProbeUart("/dev/no-such-port"), UartPresence::kUnknown);
+}
+
+TEST(PortDiscoveryUdev, TheMachinesListHoldsNoAbsentBoardPort) {
+  ComPortInfoArray ports;
+  MakeUdevPortDiscovery(ProbeUart)->Discover(ports);
+  for (const ComPortInfo& p : ports) EXPECT_NE(ProbeUart(p.devicePath), UartPresence::kAbsent) << p.devicePath;
+}
+
+}  // namespace
