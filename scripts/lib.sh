@@ -33,9 +33,10 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libudev-dev zlib1g
 PACKAGE_PACKAGES=(dpkg-dev adduser)
 # What the tests need besides: the test frameworks, clang for the fuzzers,
 # the independent readers of our spreadsheets, a second serial peer, a
-# display server and the checkers of the package and its files.
+# display server, the checkers of the package and its files, and the tools
+# the fault runs put the capture under (prlimit, setpriv, mount, timeout).
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-  python3 python3-xlrd python3-openpyxl gnumeric unzip socat xvfb xauth
+  python3 python3-xlrd python3-openpyxl gnumeric unzip socat xvfb xauth util-linux mount coreutils procps
   "${PACKAGE_PACKAGES[@]}" lintian desktop-file-utils appstream systemd man-db)
 
 # Configures and builds one build folder: build_tree DIR [CMAKE ARGS...]

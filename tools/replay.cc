@@ -9,8 +9,10 @@
 
 namespace {
 
-// Bytes fed between two looks at the stop request: a stop is taken within
-// a fraction of a millisecond, and a look costs nothing next to the feed.
+// Bytes fed between two looks at the stop request. The reports' thread is
+// let catch up before each look, so that the lines fed are the lines taken
+// when a stop comes (it would otherwise run on through everything queued):
+// a stop is taken within a few reports.
 constexpr size_t kStopCheckBytes = 4096;
 
 void FlushAtEnd(CaptureSession& session, ReplayProgress* progress) {
@@ -42,6 +44,7 @@ bool ReplayStream(std::FILE* in, CaptureSession& session, const StopCheck& stop,
       }
       size_t piece = std::min(kStopCheckBytes, n - at);
       session.FeedBytes(buf.data() + at, piece);
+      session.SettleReports();
       progress->done += piece;
     }
     if (progress->interrupted) break;

@@ -1,16 +1,20 @@
 // Runs the real harrow-capture binary, as a user would.
 
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "tests/spawn.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -114,6 +118,129 @@ TEST(CaptureTool, ReplayingTheTrafficLogExportsTheSameReportsAgain) {
   RunCommand(std::string(HARROW_CAPTURE) + " --replay-log " + (env.dir() / "absent.log") + " 2>/dev/null",
              &status);
   EXPECT_EQ(status, 1);
+}
+
+// The names in a folder, or none when it is missing.
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Every .txt of a root has its .xls, and no temporary file is left; the
+// number of reports.
+size_t CheckExportPairs(const std::string& root) {
+  std::vector<std::string> texts = Names(root + "/Text"), sheets = Names(root + "/Excel");
+  for (const std::string& n : texts) EXPECT_EQ(n.find(".tmp-"), std::string::npos) << n;
+  for (const std::string& n : sheets) EXPECT_EQ(n.find(".tmp-"), std::string::npos) << n;
+  EXPECT_EQ(texts.size(), sheets.size());
+  for (const std::string& t : texts) {
+    std::string base = t.substr(0, t.size() - 4);
+    EXPECT_TRUE(std::binary_search(sheets.begin(), sheets.end(), base + ".xls")) << t;
+  }
+  return texts.size();
+}
+
+TEST(CaptureTool, AFileSizeLimitIsAnErrorReportedAndSurvived) {
+  IsolatedSettings env;
+  std::string root = env.dir() / "root";
+  int status = 0;
+  std::string out = RunCommand("prlimit --fsize=1500 " + std::string(HARROW_CAPTURE) + " --model 6310 --root " +
+                                   root + " --replay " + HARROW_SOURCE_DIR "/samples/6310-english.txt" +
+                                   " 2>" + (env.dir() / "err"),
+                               &status);
+  std::string err = ReadFileBytes(env.dir() / "err");
+  EXPECT_EQ(status, 0) << err;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 45);  // every line shown
+  EXPECT_NE(err.find("The traffic log " + root + "/Log/USB_Serial.log refuses lines (write failed: File too large)"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("Cannot open file for writing: " + root + "/Excel/"), std::string::npos) << err;
+  long long size = 0;
+  ASSERT_TRUE(FileSize(root + "/Log/USB_Serial.log", &size));
+  EXPECT_LE(size, 1500);
+  std::string log = ReadFileBytes(root + "/Log/USB_Serial.log");
+  EXPECT_EQ(log.substr(log.size() - 2), "\r\n");  // no line cut short
+}
+
+// Starts harrow-capture, waits until it has exported a report, sends it
+// `signal` and returns its exit status (-1 when it died of a signal).
+int InterruptAfterFirstReport(std::vector<std::string> args, const std::string& root, const std::string& out,
+                              const std::string& err, int signal) {
+  args.insert(args.begin(), HARROW_CAPTURE);
+  pid_t pid = SpawnWithOutput(args, out, err);
+  for (int i = 0; i < 2000 && Names(root + "/Text").empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ::kill(pid, signal);
+  int rc = 0;
+  ::waitpid(pid, &rc, 0);
+  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+TEST(CaptureTool, AStoppedReplayExportsTheReportInHandRemovesNothingHalfAndSaysHowFarItGot) {
+  IsolatedSettings env;
+  std::string sample = ReadFileBytes(HARROW_SOURCE_DIR "/samples/6310-english.txt");
+  std::string input;
+  for (int i = 0; i < 2000; ++i) input += sample;
+  WriteFileBytes(env.dir() / "long.txt", input);
+  std::string root = env.dir() / "root";
+  int status = InterruptAfterFirstReport({"--quiet", "--model", "6310", "--root", root, "--replay", env.dir() / "long.txt"},
+                                         root, env.dir() / "out", env.dir() / "err", SIGTERM);
+  std::string err = ReadFileBytes(env.dir() / "err");
+  EXPECT_EQ(status, 3) << err;
+  EXPECT_NE(err.find("harrow-capture: replay interrupted: replayed "), std::string::npos) << err;
+  EXPECT_NE(err.find(" of " + std::to_string(input.size()) + " bytes"), std::string::npos) << err;
+  size_t reports = CheckExportPairs(root);
+  EXPECT_GE(reports, 1u);
+  EXPECT_LT(reports, 2000u);
+
+  // The same for a traffic log, stopped with Ctrl+C.
+  std::string log;
+  for (size_t at = 0; at < input.size();) {
+    size_t end = input.find('\r', at);
+    if (end == std::string::npos) break;
+    log += "12/06/26 01:23:45:\t" + input.substr(at, end - at) + "\r\n";
+    at = end + 1;
+    if (at < input.size() && input[at] == '\n') ++at;
+  }
+  WriteFileBytes(env.dir() / "long.log", log);
+  std::string again = env.dir() / "again";
+  status = InterruptAfterFirstReport({"--quiet", "--model", "6310", "--root", again, "--replay-log", env.dir() / "long.log"},
+                                     again, env.dir() / "out2", env.dir() / "err2", SIGINT);
+  err = ReadFileBytes(env.dir() / "err2");
+  EXPECT_EQ(status, 3) << err;
+  EXPECT_NE(err.find(" of 90000 recorded lines"), std::string::npos) << err;
+  reports = CheckExportPairs(again);
+  EXPECT_GE(reports, 1u);
+  EXPECT_LT(reports, 2000u);
+}
+
+TEST(CaptureTool, AtStartTheLitterOfAKilledCaptureGoesAndTheCutShortExportIsNamed) {
+  IsolatedSettings env;
+  std::string root = env.dir() / "root";
+  std::filesystem::create_directories(root + "/Text");
+  std::filesystem::create_directories(root + "/Excel");
+  pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  WriteFileBytes(root + "/Text/26_12_06_01_15_23.txt", "1) A\r\n");
+  std::string temp = root + "/Excel/26_12_06_01_15_23.xls.tmp-" + MachineName() + "-" + std::to_string(gone) + "-Q1w2E3";
+  WriteFileBytes(temp, "half");
+  int status = 0;
+  std::string out = RunCommand("printf '' | " + std::string(HARROW_CAPTURE) + " --model 6310 --root " + root +
+                                   " --replay - 2>&1",
+                               &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("An export was cut short when the capture last ended:\n" + root +
+                     "/Excel/26_12_06_01_15_23.xls was never written (the report is in " + root +
+                     "/Text/26_12_06_01_15_23.txt)"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("harrow-capture --replay-log \"" + root + "/Log/USB_Serial.log\""), std::string::npos) << out;
+  EXPECT_FALSE(PathExists(temp));
 }
 
 }  // namespace
