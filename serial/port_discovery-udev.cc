@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -60,7 +61,9 @@ class UdevPortDiscovery : public PortDiscovery {
       // A serial8250 port without hardware behind it still has a parent
       // (the platform device): a PC has 4 to 32 of them, most with no UART.
       // Their driver knows: it reports the type as unknown.
-      if (node && parent && KeepDiscoveredTty(udev_device_get_sysname(device), node, probe_)) {
+      if (node && parent &&
+          KeepDiscoveredTty(udev_device_get_sysname(device), node, udev_device_get_sysattr_value(device, "type"),
+                            probe_)) {
         ComPortInfo port;
         port.devicePath = node;
         port.portName = udev_device_get_sysname(device);
@@ -95,9 +98,17 @@ UartPresence ProbeUart(const std::string& devicePath) {
   return info.type == PORT_UNKNOWN ? UartPresence::kAbsent : UartPresence::kPresent;
 }
 
-bool KeepDiscoveredTty(const std::string& sysname, const std::string& devicePath,
+bool KeepDiscoveredTty(const std::string& sysname, const std::string& devicePath, const char* uartType,
                        const std::function<UartPresence(const std::string&)>& probe) {
   if (sysname.rfind("ttyS", 0) != 0) return true;
+  // The attribute needs no right to the device (ttyS* belong to root and
+  // dialout) and opening a port raises its modem lines, which a device
+  // on it may notice.
+  if (uartType && *uartType) {
+    char* end = nullptr;
+    long type = std::strtol(uartType, &end, 10);
+    if (end != uartType && (*end == '\0' || *end == '\n')) return type != PORT_UNKNOWN;
+  }
   return probe(devicePath) != UartPresence::kAbsent;
 }
 

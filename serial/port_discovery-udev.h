@@ -17,8 +17,10 @@ enum class UartPresence { kPresent, kAbsent, kUnknown };
 UartPresence ProbeUart(const std::string& devicePath);
 
 /// Whether a discovered tty belongs in the list: every port but a "ttyS*"
-/// whose driver reports that no UART is there (`probe` says kAbsent).
-bool KeepDiscoveredTty(const std::string& sysname, const std::string& devicePath,
+/// whose driver reports that no UART is there. The driver's answer is its
+/// "type" attribute in sysfs (`uartType`, null when it has none), read
+/// without opening the port; only without one is `probe` asked.
+bool KeepDiscoveredTty(const std::string& sysname, const std::string& devicePath, const char* uartType,
                        const std::function<UartPresence(const std::string&)>& probe);
 
 /// The udev discovery, asking `probe` about "ttyS*" ports.

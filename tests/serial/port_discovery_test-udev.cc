@@ -17,13 +17,23 @@ TEST(PortDiscoveryUdev, OnlyBoardPortsWithoutAUartAreLeftOut) {
     if (path == "/dev/ttyS2") return UartPresence::kUnknown;
     return UartPresence::kAbsent;
   };
-  EXPECT_FALSE(KeepDiscoveredTty("ttyS0", "/dev/ttyS0", probe));
-  EXPECT_TRUE(KeepDiscoveredTty("ttyS1", "/dev/ttyS1", probe));
-  EXPECT_TRUE(KeepDiscoveredTty("ttyS2", "/dev/ttyS2", probe));
+  EXPECT_FALSE(KeepDiscoveredTty("ttyS0", "/dev/ttyS0", nullptr, probe));
+  EXPECT_TRUE(KeepDiscoveredTty("ttyS1", "/dev/ttyS1", nullptr, probe));
+  EXPECT_TRUE(KeepDiscoveredTty("ttyS2", "/dev/ttyS2", nullptr, probe));
   // Adapters and other drivers are never asked: they are there when listed.
-  EXPECT_TRUE(KeepDiscoveredTty("ttyUSB0", "/dev/ttyUSB0", probe));
-  EXPECT_TRUE(KeepDiscoveredTty("ttyACM0", "/dev/ttyACM0", probe));
+  EXPECT_TRUE(KeepDiscoveredTty("ttyUSB0", "/dev/ttyUSB0", nullptr, probe));
+  EXPECT_TRUE(KeepDiscoveredTty("ttyACM0", "/dev/ttyACM0", "0", probe));
   EXPECT_EQ(asked, (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2"}));
+
+  // The sysfs type answers without opening the port; 0 is PORT_UNKNOWN.
+  asked.clear();
+  EXPECT_FALSE(KeepDiscoveredTty("ttyS4", "/dev/ttyS4", "0\n", probe));
+  EXPECT_TRUE(KeepDiscoveredTty("ttyS5", "/dev/ttyS5", "4\n", probe));
+  EXPECT_TRUE(asked.empty());
+  // An attribute that is no number leaves it to the probe.
+  EXPECT_FALSE(KeepDiscoveredTty("ttyS6", "/dev/ttyS6", "?", probe));
+  EXPECT_FALSE(KeepDiscoveredTty("ttyS7", "/dev/ttyS7", "", probe));
+  EXPECT_EQ(asked, (std::vector<std::string>{"/dev/ttyS6", "/dev/ttyS7"}));
 }
 
 TEST(PortDiscoveryUdev, ADriverThatCannotTellKeepsThePort) {
