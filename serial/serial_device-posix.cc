@@ -40,9 +40,16 @@
 #include <thread>
 
 #include "serial/line_counters.h"
+#include "serial/serial_device-posix.h"
 #include "serial/serial_event-posix.h"
 
 namespace {
+
+int DriverCounters(int fd, serial_icounter_struct* counters) {
+  return ::ioctl(fd, TIOCGICOUNT, counters) == 0 ? 0 : errno;
+}
+
+std::atomic<LineCounterReader> counterReader{DriverCounters};
 
 constexpr long kLineEventPollMs = 50;
 constexpr uint32_t kLineEvents = kEvCts | kEvBreak | kEvErr;
@@ -186,6 +193,7 @@ class PosixSerialDevice final : public SerialDevice {
   bool outxDsrFlow_ = false;
   char eventChar_ = 0;
   serial_icounter_struct counters_{};
+  LineCounterReader readCounters_ = DriverCounters;
   bool countersKept_ = true;
   int lineTimer_ = -1;
   bool lineTimerArmed_ = false;
@@ -246,7 +254,9 @@ int32_t PosixSerialDevice::Open(const std::string& portName) {
   nonBlocking_ = false;
   // Pseudo-terminals keep no counters; they stay zero there.
   counters_ = serial_icounter_struct{};
-  countersKept_ = ::ioctl(fd_, TIOCGICOUNT, &counters_) == 0 || !KeepsNoCounters(errno);
+  readCounters_ = counterReader.load();
+  int refused = readCounters_(fd_, &counters_);
+  countersKept_ = refused == 0 || !KeepsNoCounters(refused);
   eventCounters_ = CountersOf(counters_);
   lineTimerArmed_ = false;
   if (countersKept_) {
@@ -276,7 +286,7 @@ void PosixSerialDevice::ArmLineTimer() {
 uint32_t PosixSerialDevice::TakeLineEvents() {
   if (!countersKept_ || !(mask_ & kLineEvents)) return 0;
   serial_icounter_struct now{};
-  if (::ioctl(fd_, TIOCGICOUNT, &now) != 0) return 0;
+  if (readCounters_(fd_, &now) != 0) return 0;
   LineCounters current = CountersOf(now);
   uint32_t events = LineCounterEvents(eventCounters_, current, mask_);
   eventCounters_ = current;
@@ -606,13 +616,13 @@ int32_t PosixSerialDevice::ClearErrors(uint32_t* errors) {
   if (lost_) return EIO;
   if (!countersKept_) return 0;
   serial_icounter_struct now{};
-  if (::ioctl(fd_, TIOCGICOUNT, &now) != 0) {
+  if (int refused = readCounters_(fd_, &now)) {
     // Not asked again on every arrival.
-    if (KeepsNoCounters(errno)) {
+    if (KeepsNoCounters(refused)) {
       countersKept_ = false;
       return 0;
     }
-    return DeviceError(errno);
+    return DeviceError(refused);
   }
   if (now.buf_overrun != counters_.buf_overrun) *errors |= kCeRxOver;
   if (now.overrun != counters_.overrun) *errors |= kCeOverrun;
@@ -624,6 +634,8 @@ int32_t PosixSerialDevice::ClearErrors(uint32_t* errors) {
 }
 
 }  // namespace
+
+void SetLineCounterReader(LineCounterReader reader) { counterReader = reader ? reader : DriverCounters; }
 
 std::unique_ptr<SerialDevice> MakeSerialDevice() { return std::make_unique<PosixSerialDevice>(); }
 
