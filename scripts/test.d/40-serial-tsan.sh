@@ -11,4 +11,4 @@ cmake -S "$HARROW_ROOT" -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DHARROW_WERROR=ON -DHARROW_TSAN=ON -DHARROW_BENCH=OFF -DHARROW_GUI=OFF >/dev/null
 ninja -C build/tsan serial_tests live_capture_tests app_tests harrow-capture reader-sim
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
-(cd build/tsan && ctest --output-on-failure --timeout 300 -R '^(SerialPort|SerialListener|PortEnumeration|CaptureSessionPort|LiveCapture|ReportWorker)\.')
+(cd build/tsan && ctest --output-on-failure --timeout 300 -R '^(SerialPort|SerialListener|LineEvents|PortEnumeration|CaptureSessionPort|LiveCapture|ReportWorker)\.')
