@@ -9,11 +9,13 @@
 
 namespace {
 
-// Bytes fed between two looks at the stop request. The reports' thread is
-// let catch up before each look, so that the lines fed are the lines taken
-// when a stop comes (it would otherwise run on through everything queued):
-// a stop is taken within a few reports.
+// Bytes fed between two looks at the stop request.
 constexpr size_t kStopCheckBytes = 4096;
+// The reports' thread is let catch up after each read of this many bytes,
+// so that a stop leaves at most that much queued behind it (a few dozen
+// reports, which are finished) instead of the whole input, while the two
+// threads still overlap within a read.
+constexpr size_t kReadBytes = 1 << 16;
 
 void FlushAtEnd(CaptureSession& session, ReplayProgress* progress) {
   progress->flushedPending = session.Collector().HasPendingLines();
@@ -32,7 +34,7 @@ void StdoutLineList::AddLine(const std::string& line) {
 
 bool ReplayStream(std::FILE* in, CaptureSession& session, const StopCheck& stop,
                   ReplayProgress* progress, std::string* err) {
-  std::vector<char> buf(1 << 16);
+  std::vector<char> buf(kReadBytes);
   bool ok = true;
   while (!progress->interrupted) {
     errno = 0;
@@ -44,9 +46,9 @@ bool ReplayStream(std::FILE* in, CaptureSession& session, const StopCheck& stop,
       }
       size_t piece = std::min(kStopCheckBytes, n - at);
       session.FeedBytes(buf.data() + at, piece);
-      session.SettleReports();
       progress->done += piece;
     }
+    session.SettleReports();
     if (progress->interrupted) break;
     if (stop()) {
       progress->interrupted = true;
