@@ -29,6 +29,7 @@
 #include <mutex>
 #include <thread>
 
+#include "serial/port_name.h"
 #include "serial/serial_event-posix.h"
 
 namespace {
@@ -36,11 +37,6 @@ namespace {
 // ENXIO (6) is what the kernel gives for a device that has gone away; its
 // number would read as "invalid handle", so it is reported as ENODEV.
 int32_t DeviceError(int code) { return code == ENXIO ? ENODEV : code; }
-
-std::string DevicePath(const std::string& portName) {
-  if (!portName.empty() && portName[0] == '/') return portName;
-  return "/dev/" + portName;
-}
 
 struct BaudRate {
   uint32_t bits;
@@ -181,7 +177,7 @@ short PendingOp::HookEvents() { return kind == kWrite ? POLLOUT : POLLIN; }
 void PendingOp::HookReady(short revents) { device->Progress(*this, revents); }
 
 int32_t PosixSerialDevice::Open(const std::string& portName) {
-  std::string path = DevicePath(portName);
+  std::string path = PortDevicePath(portName);
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return DeviceError(errno);
   int32_t err = 0;
@@ -565,7 +561,7 @@ const char kStablePortFolder[] = "/dev/serial/by-id/";
 std::string StablePortName(const std::string& portName, const std::string& stableFolder) {
   std::string folder = stableFolder;
   if (!folder.empty() && folder.back() != '/') folder += '/';
-  std::string path = DevicePath(portName);
+  std::string path = PortDevicePath(portName);
   if (path.rfind(folder, 0) == 0) return path;
   char target[PATH_MAX];
   if (!::realpath(path.c_str(), target)) return portName;

@@ -38,6 +38,8 @@ class CaptureWindow : public ::testing::Test {
   void Start(const std::string& port) {
     if (!port.empty()) WriteSetting("ComPort", port);
     window = std::make_unique<CaptureDialog>(clock);
+    // What the closing would show modally is kept instead.
+    window->SetClosingNoticeDisplay([this](const QString& text) { closing.push_back(text); });
     window->Initialise();
     window->show();
   }
@@ -49,6 +51,7 @@ class CaptureWindow : public ::testing::Test {
   IsolatedSettings settings;
   FixedClock clock{MakeLocalTime(2026, 12, 7, 10, 30, 0)};
   std::unique_ptr<CaptureDialog> window;
+  std::vector<QString> closing;
 };
 
 TEST_F(CaptureWindow, StartsWithoutSettingsAndReportsTheClosedPortFirst) {

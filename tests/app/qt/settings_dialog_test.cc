@@ -25,16 +25,6 @@ struct Dialog {
   SettingsDialog dialog;
 };
 
-TEST(FindComboEntry, StartsAtTheSecondEntryAndWraps) {
-  QStringList entries{"COM1", "com1", "COM3"};
-  EXPECT_EQ(1, FindComboEntry(entries, "COM1", false));
-  EXPECT_EQ(2, FindComboEntry(entries, "com3", false));
-  EXPECT_EQ(-1, FindComboEntry(entries, "COM", false));
-  EXPECT_EQ(1, FindComboEntry(entries, "COM", true));
-  EXPECT_EQ(0, FindComboEntry({"6310", "6350"}, "6310", true));
-  EXPECT_EQ(-1, FindComboEntry({}, "x", true));
-}
-
 TEST(SettingsDialog, PreselectsTheStoredPortOrTheFirstAndOkStoresIt) {
   IsolatedSettings settings;
   WriteSetting("ComPort", "ttyS4");
