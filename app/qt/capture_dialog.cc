@@ -10,6 +10,7 @@
 
 #include "app/qt/about_dialog.h"
 #include "app/qt/dialog_units.h"
+#include "app/qt/enter_key.h"
 #include "app/qt/line_list_model.h"
 #include "app/qt/notice_area.h"
 #include "platform/platform.h"
@@ -36,8 +37,10 @@ QPushButton* AddButton(QWidget* parent, const DialogUnits& u, const char* id, co
                        int w, int h) {
   auto* b = new QPushButton(QString::fromLatin1(text), parent);
   b->setObjectName(QString::fromLatin1(id));
-  // Enter closes the window as its OK; no button takes it over.
+  // Enter closes the window as its OK, except on a focused button, which
+  // it clicks.
   b->setAutoDefault(false);
+  ClickOnEnter(b);
   Place(b, u, x, y, w, h);
   return b;
 }
@@ -229,7 +232,8 @@ bool CaptureDialog::nativeEvent(const QByteArray& eventType, void* message, qint
 }
 
 void CaptureDialog::keyPressEvent(QKeyEvent* event) {
-  // Enter ends the window as the template's OK does.
+  // Enter ends the window as the template's OK does; a focused button has
+  // taken it before it gets here.
   if (event->modifiers() == Qt::NoModifier || (event->modifiers() & Qt::KeypadModifier)) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
       accept();

@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "app/qt/dialog_units.h"
+#include "app/qt/enter_key.h"
 #include "app/settings.h"
 #include "controls/qt/folder_dialog.h"
 
@@ -70,6 +71,8 @@ SettingsDialog::SettingsDialog(const PortLister& ports, QWidget* parent, const P
   ok->setObjectName(QStringLiteral("1"));
   ok->setDefault(true);
   Place(ok, u, 159, 121, 50, 14);
+  // Enter elsewhere is OK; on a focused button it clicks that button.
+  for (QPushButton* b : {browse, cancel, ok}) ClickOnEnter(b);
 
   choices_ = OpenSettingsChoices(ports(), resolve);
   for (const std::string& name : choices_.models) model_->addItem(Local(name));
