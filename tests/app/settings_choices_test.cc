@@ -59,7 +59,7 @@ TEST(SettingsChoices, PreselectTheStoredPortByNameOrTheFirstAndTheModelByPrefix)
 
 TEST(SettingsChoices, AStoredNameOfAListedDeviceIsPreselectedAndKept) {
   IsolatedSettings settings;
-  const std::string link = "by-id-usb-FTDI_A50285BI";
+  const std::string link = "usb-A502";  // a stable name, short enough for Windows
   WriteSetting("ComPort", link);
   PortResolver resolve = Devices({{link, "dev-B"}, {"ttyS0", "dev-A"}, {"ttyUSB0", "dev-B"}});
   SettingsChoices c = OpenSettingsChoices({"ttyS0", "ttyUSB0"}, resolve);
