@@ -50,8 +50,9 @@ class CaptureWindow : public ::testing::Test {
 
   IsolatedSettings settings;
   FixedClock clock{MakeLocalTime(2026, 12, 7, 10, 30, 0)};
-  std::unique_ptr<CaptureDialog> window;
+  // Before the window: its destruction may still report to it.
   std::vector<QString> closing;
+  std::unique_ptr<CaptureDialog> window;
 };
 
 TEST_F(CaptureWindow, StartsWithoutSettingsAndReportsTheClosedPortFirst) {
