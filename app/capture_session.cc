@@ -1,15 +1,17 @@
 #include "app/capture_session.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/platform.h"
+#include "app/cut_short_exports.h"
 #include "app/settings.h"
 
 CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list)
     : notices_(notices),
       comPort_(kDefaultComPort),
-      log_(clock, &notices),
-      collector_(clock, notices),
+      log_(clock, &notices_),
+      collector_(clock, notices_),
       receiver_(log_, this, list) {}
 
 CaptureSession::~CaptureSession() = default;
@@ -27,10 +29,65 @@ void CaptureSession::SettleReports() {
 }
 
 void CaptureSession::ApplySettings() {
+  if (shutDown_) return;
   SettleReports();
   CreateDataFolders();
+  if (view_) {
+    view_->SetPathHints(ExcelFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.xls",
+                        TextFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.txt");
+    view_->SetModelLabel(ModelLabelText());
+  }
   log_.Open(TrafficLogPath());
   collector_.RebuildHandler();
+}
+
+void CaptureSession::StartUp() {
+  if (shutDown_) return;
+  std::string err;
+  // Nothing is captured yet, so this box may wait for the user.
+  if (!Connect(&err) && view_) view_->ShowConnectError(err, true);
+  ApplySettings();
+  // A capture killed last time may have left half an export behind: its
+  // temporary file goes, and the user learns which report to export again.
+  CleanUpCutShortExports(TrafficLogPath(), notices_);
+  ShowPortStatus();
+}
+
+bool CaptureSession::ConnectCommand() {
+  if (shutDown_) return false;
+  std::string err;
+  bool connected = Connect(&err);
+  ShowPortStatus();
+  if (!connected) ShowConnectError(err);
+  return connected;
+}
+
+void CaptureSession::OnSettingsConfirmed() {
+  if (shutDown_) return;
+  std::string err;
+  bool ok = ApplyConfirmedSettings(&err);
+  ShowPortStatus();
+  if (!ok) ShowConnectError(err);
+}
+
+void CaptureSession::OnRetryTimer() {
+  if (shutDown_) return;
+  TryReconnect();
+  ShowPortStatus();
+}
+
+std::string CaptureSession::PortStatusText() const {
+  if (reconnectPending_) return "Connection to " + comPort_ + " lost: reconnecting every second";
+  return "Data is exported automatically when the test ends into:";
+}
+
+void CaptureSession::ShowPortStatus() {
+  if (view_) view_->SetPortStatus(PortStatusText(), reconnectPending_);
+}
+
+void CaptureSession::ShowConnectError(const std::string& err) {
+  // The capture goes on behind the box.
+  if (view_) view_->ShowConnectError(err, false);
 }
 
 void CaptureSession::OnSerialMessage(uint32_t events, ByteSource* port) {
@@ -63,9 +120,39 @@ bool CaptureSession::ApplyConfirmedSettings(std::string* err) {
 }
 
 void CaptureSession::Shutdown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  notices_.StartKeeping();
   FlushPendingReport();
   ClosePort();
   WriteGlimmerComPort(comPort_);
+  std::vector<std::string> kept = notices_.TakeKept();
+  if (!view_ || kept.empty()) return;
+  std::string text;
+  for (const std::string& notice : kept) {
+    std::fprintf(stderr, "harrow: %s\n", notice.c_str());
+    text += (text.empty() ? "" : "\n") + notice;
+  }
+  view_->ShowClosingNotices(text);
+}
+
+void CaptureSession::NoticeRelay::Notice(const std::string& text) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (keeping_) kept_.push_back(text);
+  }
+  target_.Notice(text);
+}
+
+void CaptureSession::NoticeRelay::StartKeeping() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  keeping_ = true;
+}
+
+std::vector<std::string> CaptureSession::NoticeRelay::TakeKept() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  keeping_ = false;
+  return std::move(kept_);
 }
 
 void CaptureSession::FeedLine(const std::string& line) {
@@ -114,6 +201,7 @@ void CaptureSession::ClosePort() {
 }
 
 void CaptureSession::OnPortMessage(uint32_t wParam, uint32_t lParam) {
+  if (shutDown_) return;
   if (wParam & kPortLostFlag) {
     if (lParam == connection_ && port_.IsOpen()) OnPortLost();
     return;
@@ -131,6 +219,7 @@ void CaptureSession::OnPortLost() {
                      "; reconnecting every second. Lines received so far are kept.";
   log_.WriteEvent(text);
   notices_.Notice(text);
+  ShowPortStatus();
 }
 
 bool CaptureSession::TryReconnect() {

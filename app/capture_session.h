@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/notice.h"
+#include "app/capture_view.h"
 #include "app/receive_path.h"
 #include "app/report_worker.h"
 #include "app/traffic_log.h"
@@ -16,6 +19,12 @@
 /// collector, joined as the main window joins them. The desktop window and
 /// the headless tool both drive one of these, on one thread; the headless
 /// tool may have the reports handled on a thread of their own.
+///
+/// A window front end gives the session its view (SetView) and calls, on
+/// its own thread: StartUp once, ConnectCommand for (Re)Connect,
+/// OnSettingsConfirmed after its settings dialog ended with OK,
+/// OnPortMessage for each notification, OnRetryTimer every second, and
+/// Shutdown when it closes. The session keeps the view's texts current.
 class CaptureSession : private LineConsumer {
  public:
   CaptureSession(Clock& clock, NoticeSink& notices, LineList& list);
@@ -33,9 +42,31 @@ class CaptureSession : private LineConsumer {
   /// Waits until every line received so far has reached the collector.
   void SettleReports();
 
-  /// Brings folders, log and report handler in line with the stored
-  /// settings: creates the data folders, reopens the traffic log in the Log
-  /// folder and rebuilds the report handler.
+  /// Where path hints, model label, port status and the session's message
+  /// boxes go; null (the headless tool) shows nothing. Call before StartUp.
+  void SetView(CaptureView* view) { view_ = view; }
+
+  /// The window's start-up: Connect (a failure goes to the view's modal
+  /// ShowConnectError, before any folder or log exists), then
+  /// ApplySettings. The front end then starts its one-second retry timer.
+  void StartUp();
+  /// The (Re)Connect command: Connect, a failure shown without blocking,
+  /// the port status refreshed. True when the port is open.
+  bool ConnectCommand();
+  /// After the settings dialog ended with OK: ApplyConfirmedSettings, a
+  /// failed reconnection shown without blocking, the port status refreshed.
+  void OnSettingsConfirmed();
+  /// The front end's one-second timer: one reconnection attempt while a
+  /// lost port waits (TryReconnect), then the port status refreshed.
+  void OnRetryTimer();
+  /// The line above the path hints: the export note, or while a lost port
+  /// waits to come back, that it is lost and being reconnected.
+  std::string PortStatusText() const;
+
+  /// Brings folders, view, log and report handler in line with the stored
+  /// settings: creates the data folders, shows the path hints and the model
+  /// label, reopens the traffic log in the Log folder and rebuilds the
+  /// report handler. Does nothing after Shutdown.
   void ApplySettings();
   /// Handles one notification of the port listener (see ReceivePath).
   void OnSerialMessage(uint32_t events, ByteSource* port);
@@ -49,8 +80,12 @@ class CaptureSession : private LineConsumer {
   /// False with `err` when that reconnection fails.
   bool ApplyConfirmedSettings(std::string* err);
   /// The window is going: exports a pending report, closes the port and
-  /// writes its name to "Glimmer.ini".
+  /// writes its name to "Glimmer.ini"; once, later calls do nothing. What
+  /// the export reported is also printed on standard error and shown by the
+  /// view's ShowClosingNotices, when there is a view.
   void Shutdown();
+  /// True once Shutdown ran; the session then ignores every command.
+  bool IsShutDown() const { return shutDown_; }
 
   /// Where the port's notifications go; call before Connect. Null posts
   /// nowhere.
@@ -95,6 +130,25 @@ class CaptureSession : private LineConsumer {
   void FeedLine(const std::string& line) override;
   bool OpenPort(const std::string& name, std::string* err);
   void OnPortLost();
+  void ShowPortStatus();
+  void ShowConnectError(const std::string& err);
+
+  // Passes the notices on, and keeps a copy of them while the session
+  // closes: the window that shows them is going away by then. Notices may
+  // come from the report thread.
+  class NoticeRelay : public NoticeSink {
+   public:
+    explicit NoticeRelay(NoticeSink& target) : target_(target) {}
+    void Notice(const std::string& text) override;
+    void StartKeeping();
+    std::vector<std::string> TakeKept();
+
+   private:
+    NoticeSink& target_;
+    std::mutex mutex_;
+    bool keeping_ = false;
+    std::vector<std::string> kept_;
+  };
 
   // The receive path reads the port through this: non-blocking reads of
   // at most 100 bytes with no time limit.
@@ -107,8 +161,10 @@ class CaptureSession : private LineConsumer {
     CSerialPort& port_;
   };
 
-  NoticeSink& notices_;
+  NoticeRelay notices_;
   MessageWindow* window_ = nullptr;
+  CaptureView* view_ = nullptr;
+  bool shutDown_ = false;
   std::string comPort_;
   std::string reopenName_;  // the port's stable name, for reconnection
   bool reconnectPending_ = false;

@@ -40,6 +40,7 @@
 #include <thread>
 
 #include "serial/line_counters.h"
+#include "serial/port_name.h"
 #include "serial/serial_device-posix.h"
 #include "serial/serial_event-posix.h"
 
@@ -67,11 +68,6 @@ LineCounters CountersOf(const serial_icounter_struct& c) {
 // ENXIO (6) is what the kernel gives for a device that has gone away; its
 // number would read as "invalid handle", so it is reported as ENODEV.
 int32_t DeviceError(int code) { return code == ENXIO ? ENODEV : code; }
-
-std::string DevicePath(const std::string& portName) {
-  if (!portName.empty() && portName[0] == '/') return portName;
-  return "/dev/" + portName;
-}
 
 struct BaudRate {
   uint32_t bits;
@@ -221,7 +217,7 @@ short PendingOp::HookEvents() { return kind == kWrite ? POLLOUT : POLLIN; }
 void PendingOp::HookReady(short revents) { device->Progress(*this, revents); }
 
 int32_t PosixSerialDevice::Open(const std::string& portName) {
-  std::string path = DevicePath(portName);
+  std::string path = PortDevicePath(portName);
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return DeviceError(errno);
   int32_t err = 0;
@@ -654,7 +650,7 @@ const char kStablePortFolder[] = "/dev/serial/by-id/";
 std::string StablePortName(const std::string& portName, const std::string& stableFolder) {
   std::string folder = stableFolder;
   if (!folder.empty() && folder.back() != '/') folder += '/';
-  std::string path = DevicePath(portName);
+  std::string path = PortDevicePath(portName);
   if (path.rfind(folder, 0) == 0) return path;
   char target[PATH_MAX];
   if (!::realpath(path.c_str(), target)) return portName;

@@ -9,6 +9,7 @@
 #include <atomic>
 
 #include "platform/platform.h"
+#include "serial/port_name.h"
 #include "serial/serial_event-win32.h"
 
 namespace {
@@ -32,7 +33,7 @@ class Win32SerialDevice final : public SerialDevice {
 
   int32_t Open(const std::string& portName) override {
     if (portName.size() > kMaxPortName) return ERROR_INVALID_NAME;
-    std::string path = "\\\\.\\" + portName;
+    std::string path = PortDevicePath(portName);
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) return LastError();

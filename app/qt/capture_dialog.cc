@@ -10,9 +10,9 @@
 
 #include "app/qt/about_dialog.h"
 #include "app/qt/dialog_units.h"
+#include "app/qt/enter_key.h"
 #include "app/qt/line_list_model.h"
 #include "app/qt/notice_area.h"
-#include "app/cut_short_exports.h"
 #include "platform/platform.h"
 #include "app/settings.h"
 #include "app/qt/settings_dialog.h"
@@ -37,8 +37,10 @@ QPushButton* AddButton(QWidget* parent, const DialogUnits& u, const char* id, co
                        int w, int h) {
   auto* b = new QPushButton(QString::fromLatin1(text), parent);
   b->setObjectName(QString::fromLatin1(id));
-  // Enter closes the window as its OK; no button takes it over.
+  // Enter closes the window as its OK, except on a focused button, which
+  // it clicks.
   b->setAutoDefault(false);
+  ClickOnEnter(b);
   Place(b, u, x, y, w, h);
   return b;
 }
@@ -83,8 +85,9 @@ CaptureDialog::CaptureDialog(Clock& clock, QWidget* parent)
   BuildControls();
   AppendAboutToSystemMenu(this, QStringLiteral("&About Kestrel..."));
   session_.SetMessageWindow(this);
+  session_.SetView(this);
   reconnectTimer_.setInterval(kReconnectMilliseconds);
-  connect(&reconnectTimer_, &QTimer::timeout, this, &CaptureDialog::OnReconnectTimer);
+  connect(&reconnectTimer_, &QTimer::timeout, this, [this] { session_.OnRetryTimer(); });
 }
 
 CaptureDialog::~CaptureDialog() { ShutDown(); }
@@ -152,32 +155,47 @@ void CaptureDialog::BuildControls() {
 }
 
 void CaptureDialog::Initialise() {
-  if (shutDown_) return;
-  std::string err;
-  if (!session_.Connect(&err)) {
-    // Nothing is captured yet, so this box may wait for the user.
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Harrow"), Local(err), QMessageBox::Ok);
+  session_.StartUp();
+  if (!session_.IsShutDown()) reconnectTimer_.start();
+}
+
+bool CaptureDialog::Connect() { return session_.ConnectCommand(); }
+
+void CaptureDialog::ApplySettings() { session_.ApplySettings(); }
+
+void CaptureDialog::OnSettings() {
+  SettingsDialog dialog(portLister_);
+  // The window may have been closed while the dialog ran: the session then
+  // ignores the command.
+  if (dialog.exec() == QDialog::Accepted) session_.OnSettingsConfirmed();
+}
+
+void CaptureDialog::OnClearScreen() { lines_->Clear(); }
+
+void CaptureDialog::SetPathHints(const std::string& excelHint, const std::string& textHint) {
+  excelHint_->setText(Local(excelHint));
+  textHint_->setText(Local(textHint));
+}
+
+void CaptureDialog::SetModelLabel(const std::string& text) { modelLabel_->SetLabelText(Local(text)); }
+
+void CaptureDialog::SetPortStatus(const std::string& text, bool alert) {
+  QPalette pal = palette();
+  if (alert) pal.setColor(QPalette::WindowText, QColor(200, 0, 0));
+  exportNote_->setText(Local(text));
+  exportNote_->setPalette(pal);
+}
+
+void CaptureDialog::ShowConnectError(const std::string& text, bool modal) {
+  if (modal) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Harrow"), Local(text), QMessageBox::Ok);
     box.setObjectName(QStringLiteral("connect_error"));
     box.exec();
+    return;
   }
-  ApplySettings();
-  CleanUpCutShortExports(CaptureSession::TrafficLogPath(), *notices_);
-  reconnectTimer_.start();
-}
-
-bool CaptureDialog::Connect() {
-  if (shutDown_) return false;
-  std::string err;
-  bool connected = session_.Connect(&err);
-  UpdatePortStatus();
-  if (!connected) ShowConnectError(err);
-  return connected;
-}
-
-void CaptureDialog::ShowConnectError(const std::string& err) {
   // The box shows without a nested event loop: the capture goes on behind it.
   if (connectError_) connectError_->close();
-  auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Harrow"), Local(err), QMessageBox::Ok, this);
+  auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Harrow"), Local(text), QMessageBox::Ok, this);
   box->setObjectName(QStringLiteral("connect_error"));
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setModal(false);
@@ -185,50 +203,12 @@ void CaptureDialog::ShowConnectError(const std::string& err) {
   connectError_ = box;
 }
 
-void CaptureDialog::ApplySettings() {
-  if (shutDown_) return;
-  session_.ApplySettings();
-  UpdatePathHints();
-  modelLabel_->SetLabelText(Local(ModelLabelText()));
-}
-
-void CaptureDialog::UpdatePathHints() {
-  excelHint_->setText(Local(ExcelFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.xls"));
-  textHint_->setText(Local(TextFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.txt"));
-}
-
-void CaptureDialog::OnSettings() {
-  SettingsDialog dialog(portLister_);
-  int result = dialog.exec();
-  // The window may have been closed while the dialog ran.
-  if (result != QDialog::Accepted || shutDown_) return;
-  std::string err;
-  if (!session_.ApplyConfirmedSettings(&err)) ShowConnectError(err);
-  UpdatePathHints();
-  modelLabel_->SetLabelText(Local(ModelLabelText()));
-}
-
-void CaptureDialog::OnClearScreen() { lines_->Clear(); }
-
-void CaptureDialog::OnReconnectTimer() {
-  if (shutDown_) return;
-  session_.TryReconnect();
-  UpdatePortStatus();
-}
-
-void CaptureDialog::UpdatePortStatus() {
-  // While a lost port waits to come back, the line above the path hints
-  // says so in red, also after its notice was dismissed.
-  static const QString kExportNote = QStringLiteral("Data is exported automatically when the test ends into:");
-  QPalette pal = palette();
-  if (session_.ReconnectPending()) {
-    exportNote_->setText(QStringLiteral("Connection to %1 lost: reconnecting every second")
-                             .arg(Local(session_.ComPort())));
-    pal.setColor(QPalette::WindowText, QColor(200, 0, 0));
-  } else {
-    exportNote_->setText(kExportNote);
-  }
-  exportNote_->setPalette(pal);
+void CaptureDialog::ShowClosingNotices(const std::string& text) {
+  if (closingDisplay_) return closingDisplay_(Local(text));
+  // Without an owner: the window is on its way out.
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Harrow"), Local(text), QMessageBox::Ok);
+  box.setObjectName(QStringLiteral("closing_notices"));
+  box.exec();
 }
 
 void CaptureDialog::Post(uint32_t, uint32_t wParam, uint32_t lParam) {
@@ -238,10 +218,8 @@ void CaptureDialog::Post(uint32_t, uint32_t wParam, uint32_t lParam) {
 
 void CaptureDialog::customEvent(QEvent* event) {
   if (event->type() != kSerialEvent) return QDialog::customEvent(event);
-  if (shutDown_) return;
   auto* serial = static_cast<SerialNotification*>(event);
   session_.OnPortMessage(serial->wParam, serial->lParam);
-  if (serial->wParam & kPortLostFlag) UpdatePortStatus();
 }
 
 bool CaptureDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
@@ -254,7 +232,8 @@ bool CaptureDialog::nativeEvent(const QByteArray& eventType, void* message, qint
 }
 
 void CaptureDialog::keyPressEvent(QKeyEvent* event) {
-  // Enter ends the window as the template's OK does.
+  // Enter ends the window as the template's OK does; a focused button has
+  // taken it before it gets here.
   if (event->modifiers() == Qt::NoModifier || (event->modifiers() & Qt::KeypadModifier)) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
       accept();
@@ -278,8 +257,7 @@ void CaptureDialog::done(int result) {
 }
 
 void CaptureDialog::ShutDown() {
-  if (shutDown_) return;
-  shutDown_ = true;
+  if (session_.IsShutDown()) return;
   reconnectTimer_.stop();
   session_.Shutdown();
   lines_->Publish();

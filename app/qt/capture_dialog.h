@@ -6,10 +6,12 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "app/capture_session.h"
+#include "app/capture_view.h"
 #include "platform/clock.h"
 #include "app/qt/settings_dialog.h"
 #include "serial/serial_listener.h"
@@ -27,17 +29,18 @@ class QPushButton;
 /// path hints and the model label, and the buttons (Re)Connect, Settings,
 /// About Info and Clear Screen. Every control carries its id as its object
 /// name. All capture work runs on this window's thread: the port listener's
-/// notifications arrive as posted events.
-class CaptureDialog : public QDialog, public MessageWindow, private MessageSink {
+/// notifications arrive as posted events. The session decides what the
+/// window shows; the window puts it into its controls.
+class CaptureDialog : public QDialog, public MessageWindow, private MessageSink, private CaptureView {
   Q_OBJECT
 
  public:
   explicit CaptureDialog(Clock& clock, QWidget* parent = nullptr);
   ~CaptureDialog() override;
 
-  /// The start-up: connects to the configured port (a failure is shown as
-  /// the modal "Unable to open COM-port" box, before the window is shown),
-  /// then applies the settings and starts the reconnect timer.
+  /// The start-up (CaptureSession::StartUp: a failed connection is shown
+  /// as the modal "Unable to open COM-port" box, before the window is
+  /// shown), then the reconnect timer starts.
   void Initialise();
   /// (Re)Connect: reopens the port named in the settings; a failure is
   /// shown without blocking the capture. True when the port is open.
@@ -60,7 +63,11 @@ class CaptureDialog : public QDialog, public MessageWindow, private MessageSink 
 
   MessageSink* GetMessageSink() override { return this; }
   /// Where the settings dialog gets its port list (the system's ports by default).
-  void SetPortLister(SettingsDialog::PortLister lister) { portLister_ = std::move(lister); }
+  void SetPortLister(PortLister lister) { portLister_ = std::move(lister); }
+  /// How the notices of the closing are shown (a modal message box by
+  /// default); the call returns when the user has read them.
+  using ClosingNoticeDisplay = std::function<void(const QString& text)>;
+  void SetClosingNoticeDisplay(ClosingNoticeDisplay display) { closingDisplay_ = std::move(display); }
 
   CaptureSession& Session() { return session_; }
   LineListModel& Lines() { return *lines_; }
@@ -81,10 +88,12 @@ class CaptureDialog : public QDialog, public MessageWindow, private MessageSink 
  private:
   void Post(uint32_t message, uint32_t wParam, uint32_t lParam) override;
   void BuildControls();
-  void UpdatePathHints();
-  void ShowConnectError(const std::string& err);
-  void OnReconnectTimer();
-  void UpdatePortStatus();
+  // CaptureView
+  void SetPathHints(const std::string& excelHint, const std::string& textHint) override;
+  void SetModelLabel(const std::string& text) override;
+  void SetPortStatus(const std::string& text, bool alert) override;
+  void ShowConnectError(const std::string& text, bool modal) override;
+  void ShowClosingNotices(const std::string& text) override;
 
   NoticeArea* notices_ = nullptr;
   LineListModel* lines_ = nullptr;
@@ -97,7 +106,7 @@ class CaptureDialog : public QDialog, public MessageWindow, private MessageSink 
   QListView* list_ = nullptr;
   QTimer reconnectTimer_;
   QPointer<QMessageBox> connectError_;
-  SettingsDialog::PortLister portLister_ = SettingsDialog::SystemPorts;
-  bool shutDown_ = false;
+  PortLister portLister_ = SettingsDialog::SystemPorts;
+  ClosingNoticeDisplay closingDisplay_;
   bool closeRequested_ = false;
 };

@@ -7,12 +7,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include <exception>
-
 #include "app/qt/dialog_units.h"
+#include "app/qt/enter_key.h"
 #include "app/settings.h"
 #include "controls/qt/folder_dialog.h"
-#include "serial/port_enumeration.h"
 
 namespace {
 
@@ -27,31 +25,16 @@ void PlaceCombo(QComboBox* combo, const DialogUnits& u, int x, int y, int w) {
 
 }  // namespace
 
-int FindComboEntry(const QStringList& entries, const QString& text, bool prefix) {
-  const qsizetype n = entries.size();
-  for (qsizetype k = 1; k <= n; ++k) {
-    const QString& entry = entries[k % n];
-    bool match = prefix ? entry.startsWith(text, Qt::CaseInsensitive)
-                        : entry.compare(text, Qt::CaseInsensitive) == 0;
-    if (match) return static_cast<int>(k % n);
-  }
-  return -1;
-}
-
 std::vector<std::string> SettingsDialog::SystemPorts() {
-  ComPortInfoArray ports;
-  try {
-    EnumerateComPorts(ports, false);
-  } catch (const std::exception& e) {
-    // The ports found before the failure are still offered.
-    QMessageBox::warning(nullptr, QStringLiteral("Settings"), QString::fromLocal8Bit(e.what()));
-  }
-  std::vector<std::string> names;
-  for (const ComPortInfo& p : ports) names.push_back(p.portName);
+  std::string err;
+  std::vector<std::string> names = SystemPortNames(&err);
+  // The ports found before the failure are still offered.
+  if (!err.empty()) QMessageBox::warning(nullptr, QStringLiteral("Settings"), Local(err));
   return names;
 }
 
-SettingsDialog::SettingsDialog(const PortLister& ports, QWidget* parent) : QDialog(parent) {
+SettingsDialog::SettingsDialog(const PortLister& ports, QWidget* parent, const PortResolver& resolve)
+    : QDialog(parent) {
   setObjectName(QStringLiteral("130"));
   setWindowTitle(QStringLiteral("Settings"));
   setFont(DialogFont());
@@ -88,19 +71,15 @@ SettingsDialog::SettingsDialog(const PortLister& ports, QWidget* parent) : QDial
   ok->setObjectName(QStringLiteral("1"));
   ok->setDefault(true);
   Place(ok, u, 159, 121, 50, 14);
+  // Enter elsewhere is OK; on a focused button it clicks that button.
+  for (QPushButton* b : {browse, cancel, ok}) ClickOnEnter(b);
 
-  model_->addItems({"6310", "6350", "6120", "6480"});
-  for (const std::string& name : ports()) port_->addItem(Local(name));
-
-  QStringList portEntries;
-  for (int i = 0; i < port_->count(); ++i) portEntries << port_->itemText(i);
-  int p = FindComboEntry(portEntries, Local(ReadComPort()), false);
-  port_->setCurrentIndex(p >= 0 ? p : (port_->count() > 0 ? 0 : -1));
-  QStringList modelEntries;
-  for (int i = 0; i < model_->count(); ++i) modelEntries << model_->itemText(i);
-  int m = FindComboEntry(modelEntries, Local(ReadDevType()), true);
-  model_->setCurrentIndex(m >= 0 ? m : 0);
-  root_->setText(Local(ReadRootFolder("")));
+  choices_ = OpenSettingsChoices(ports(), resolve);
+  for (const std::string& name : choices_.models) model_->addItem(Local(name));
+  for (const std::string& name : choices_.ports) port_->addItem(Local(name));
+  port_->setCurrentIndex(choices_.port);
+  model_->setCurrentIndex(choices_.model);
+  root_->setText(Local(choices_.root));
 
   connect(model_, &QComboBox::currentIndexChanged, this, &SettingsDialog::OnModelChanged);
   connect(browse, &QPushButton::clicked, this, &SettingsDialog::OnBrowse);
@@ -111,7 +90,7 @@ SettingsDialog::SettingsDialog(const PortLister& ports, QWidget* parent) : QDial
 void SettingsDialog::OnModelChanged(int index) {
   // The newly selected entry's text; a root typed before is discarded.
   if (index < 0) return;
-  root_->setText(Local(ReadRootFolder(Local(model_->itemText(index)))));
+  root_->setText(Local(RootForModel(Local(model_->itemText(index)))));
 }
 
 void SettingsDialog::OnBrowse() {
@@ -121,14 +100,7 @@ void SettingsDialog::OnBrowse() {
 }
 
 void SettingsDialog::accept() {
-  // With no port listed the stored port is kept rather than blanked.
-  if (port_->currentIndex() >= 0) WriteSetting("ComPort", Local(port_->currentText()));
-  // A model typed into the edit field is stored as typed.
-  std::string model = Local(model_->currentText());
-  if (!model.empty()) {
-    WriteSetting("DevType", model);
-    std::string root = Local(root_->text());
-    if (!root.empty()) WriteSetting(model + "_Root", root);
-  }
+  // Failed writes go unnoticed, as with every setting.
+  StoreSettingsChoices(choices_, port_->currentIndex(), Local(model_->currentText()), Local(root_->text()));
   QDialog::accept();
 }

@@ -11,6 +11,7 @@
 
 #include "app/capture_session.h"
 #include "app/settings.h"
+#include "tests/app/recording_view.h"
 #include "tests/serial/posted_messages.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/test_support.h"
@@ -103,6 +104,8 @@ TEST(CaptureSessionPort, PulledAdapterIsReportedAndReopenedKeepingThePartialLine
   ::unlink(link.c_str());
   ASSERT_TRUE(PumpUntil(f.queue, f.session, [&] { return f.session.ReconnectPending(); }));
   EXPECT_FALSE(f.session.Port().IsOpen());
+  const std::string lost = "Connection to " + link + " lost: reconnecting every second";
+  EXPECT_EQ(f.session.PortStatusText(), lost);
   ASSERT_EQ(f.notices.notices.size(), 1u);
   EXPECT_NE(f.notices.notices[0].find("Lost the connection"), std::string::npos);
   EXPECT_NE(f.Log().find(" -- Lost the connection to the port " + link), std::string::npos);
@@ -118,6 +121,7 @@ TEST(CaptureSessionPort, PulledAdapterIsReportedAndReopenedKeepingThePartialLine
   ASSERT_EQ(f.notices.notices.size(), 2u);
   EXPECT_NE(f.notices.notices[1].find("Reconnected"), std::string::npos);
   EXPECT_NE(f.Log().find(" -- Reconnected to the port"), std::string::npos);
+  EXPECT_EQ(f.session.PortStatusText(), "Data is exported automatically when the test ends into:");
 
   // A "port lost" from the old connection, still queued, is stale.
   f.session.OnPortMessage(kPortLostFlag, 1);
@@ -127,6 +131,41 @@ TEST(CaptureSessionPort, PulledAdapterIsReportedAndReopenedKeepingThePartialLine
   ASSERT_TRUE(PumpUntil(f.queue, f.session, [&] { return f.list.lines.size() >= 2; }));
   EXPECT_EQ(f.list.lines, (std::vector<std::string>{"one", "two"}));
   f.session.ClosePort();
+}
+
+// A window's part: its one-second timer calls OnRetryTimer, and the status
+// line says the port is lost until it is back.
+TEST(CaptureSessionPort, TheRetryTimerReconnectsAndKeepsTheStatusLineCurrent) {
+  SessionFixture f;
+  RecordingView view;
+  f.session.SetView(&view);
+  std::string link = f.env.dir() / "reader";
+  auto first = std::make_unique<PtyPair>();
+  ASSERT_EQ(::symlink(first->path().c_str(), link.c_str()), 0);
+  ASSERT_TRUE(WriteSetting("ComPort", link));
+  f.session.StartUp();
+  EXPECT_TRUE(view.Calls("modal").empty());
+  EXPECT_FALSE(view.alert_);
+  f.session.OnRetryTimer();  // nothing lost: nothing to do
+  EXPECT_TRUE(f.session.Port().IsOpen());
+
+  first->Unplug();
+  ::unlink(link.c_str());
+  ASSERT_TRUE(PumpUntil(f.queue, f.session, [&] { return f.session.ReconnectPending(); }));
+  EXPECT_TRUE(view.alert_);
+  EXPECT_EQ(view.status, "Connection to " + link + " lost: reconnecting every second");
+  f.session.OnRetryTimer();
+  EXPECT_TRUE(view.alert_);
+  EXPECT_TRUE(view.Calls("box").empty());  // failed attempts stay quiet
+
+  PtyPair second;
+  ASSERT_EQ(::symlink(second.path().c_str(), link.c_str()), 0);
+  f.session.OnRetryTimer();
+  EXPECT_TRUE(f.session.Port().IsOpen());
+  EXPECT_FALSE(view.alert_);
+  EXPECT_EQ(view.status, "Data is exported automatically when the test ends into:");
+  f.session.Shutdown();
+  EXPECT_FALSE(f.session.Port().IsOpen());
 }
 
 TEST(CaptureSessionPort, AnAdapterIsFoundAgainByItsStableLink) {

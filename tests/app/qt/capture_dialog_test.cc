@@ -38,6 +38,8 @@ class CaptureWindow : public ::testing::Test {
   void Start(const std::string& port) {
     if (!port.empty()) WriteSetting("ComPort", port);
     window = std::make_unique<CaptureDialog>(clock);
+    // What the closing would show modally is kept instead.
+    window->SetClosingNoticeDisplay([this](const QString& text) { closing.push_back(text); });
     window->Initialise();
     window->show();
   }
@@ -48,6 +50,8 @@ class CaptureWindow : public ::testing::Test {
 
   IsolatedSettings settings;
   FixedClock clock{MakeLocalTime(2026, 12, 7, 10, 30, 0)};
+  // Before the window: its destruction may still report to it.
+  std::vector<QString> closing;
   std::unique_ptr<CaptureDialog> window;
 };
 
@@ -245,6 +249,85 @@ TEST_F(CaptureWindow, EveryWayOfClosingExportsAPendingReportOnce) {
   Start(pty.path());  // nothing pending: nothing exported
   window.reset();
   EXPECT_EQ(4u, TextFiles().size());
+}
+
+TEST_F(CaptureWindow, EnterOnAFocusedButtonClicksItAndEnterElsewhereCloses) {
+  Pty pty;
+  Start(pty.path());
+  pty.Send(std::string(kReportStart) + kSample);
+  ASSERT_EVENTUALLY(Rows() == 2);
+  QPushButton* clear = Control<QPushButton>(window.get(), "1008");
+  QTest::keyClick(clear, Qt::Key_Return);
+  EXPECT_EQ(0, Rows());
+  EXPECT_TRUE(window->isVisible());
+  pty.Send("next\r");
+  ASSERT_EVENTUALLY(Rows() == 1);
+  QTest::keyClick(clear, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(0, Rows());
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(TextFiles().empty());
+  // On the list, Enter is the window's OK: it closes and exports.
+  QTest::keyClick(Control<QListView>(window.get(), "1007"), Qt::Key_Return);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(1u, TextFiles().size());
+}
+
+TEST_F(CaptureWindow, AFailedExportAtClosingIsShownModallyAndOnStandardError) {
+  Pty pty;
+  Start(pty.path());
+  pty.Send(std::string(kReportStart) + kSample);
+  ASSERT_EVENTUALLY(Rows() == 2);
+  std::filesystem::remove_all(TextFolder());
+  WriteFileBytes(TextFolder(), "in the way");
+  ::testing::internal::CaptureStderr();
+  window->close();
+  std::string err = ::testing::internal::GetCapturedStderr();
+  ASSERT_EQ(1u, closing.size());
+  EXPECT_TRUE(closing[0].startsWith("Cannot open file for writing: ")) << closing[0].toStdString();
+  EXPECT_NE(std::string::npos, err.find("harrow: Cannot open file for writing: ")) << err;
+  window.reset();
+  EXPECT_EQ(1u, closing.size());  // once, although destruction closes again
+
+  // Without a display of its own the window shows a modal box.
+  window = std::make_unique<CaptureDialog>(clock);
+  window->Initialise();
+  window->show();
+  pty.Send(std::string(kReportStart) + kSample);
+  ASSERT_EVENTUALLY(Rows() == 2);
+  QString shown;
+  WhenModal<QMessageBox>([&](QMessageBox* box) {
+    shown = box->text();
+    EXPECT_EQ("closing_notices", box->objectName());
+    box->button(QMessageBox::Ok)->click();
+  });
+  ::testing::internal::CaptureStderr();
+  window->close();
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(shown.startsWith("Cannot open file for writing: ")) << shown.toStdString();
+}
+
+TEST_F(CaptureWindow, SettingsConfirmedWithAStableLinkKeepTheLinkAndThePort) {
+  TempDir dir;
+  Pty pty;
+  std::string link = dir / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  std::filesystem::create_symlink(pty.path(), link);
+  Start(link);
+  ASSERT_TRUE(window->Session().Port().IsOpen());
+  // The port list gives short names, as the system's does.
+  const std::string shortName = pty.path().substr(std::string("/dev/").size());
+  window->SetPortLister([&] { return std::vector<std::string>{"ttyS0", shortName}; });
+  QString preselected;
+  WhenModal<SettingsDialog>([&](SettingsDialog* d) {
+    preselected = Control<QComboBox>(d, "1026")->currentText();
+    Control<QPushButton>(d, "1")->click();
+  });
+  Click("1023");
+  EXPECT_EQ(QString::fromStdString(shortName), preselected);
+  EXPECT_EQ(link, ReadComPort());
+  EXPECT_EQ(link, window->Session().ComPort());
+  EXPECT_EQ(nullptr, window->ConnectError());
+  pty.Send("still here\r");
+  ASSERT_EVENTUALLY(Rows() == 1);
 }
 
 TEST_F(CaptureWindow, NoticesNeitherBlockNorInterruptTheCapture) {

@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -24,16 +25,6 @@ struct Dialog {
   void Cancel() { Control<QPushButton>(&dialog, "2")->click(); }
   SettingsDialog dialog;
 };
-
-TEST(FindComboEntry, StartsAtTheSecondEntryAndWraps) {
-  QStringList entries{"COM1", "com1", "COM3"};
-  EXPECT_EQ(1, FindComboEntry(entries, "COM1", false));
-  EXPECT_EQ(2, FindComboEntry(entries, "com3", false));
-  EXPECT_EQ(-1, FindComboEntry(entries, "COM", false));
-  EXPECT_EQ(1, FindComboEntry(entries, "COM", true));
-  EXPECT_EQ(0, FindComboEntry({"6310", "6350"}, "6310", true));
-  EXPECT_EQ(-1, FindComboEntry({}, "x", true));
-}
 
 TEST(SettingsDialog, PreselectsTheStoredPortOrTheFirstAndOkStoresIt) {
   IsolatedSettings settings;
@@ -95,6 +86,34 @@ TEST(SettingsDialog, CancelWritesNothing) {
   d.Cancel();
   EXPECT_EQ(QDialog::Rejected, d.dialog.result());
   EXPECT_EQ("<missing>", ReadFileBytes(SettingsFilePath()));
+}
+
+TEST(SettingsDialog, EnterOnAFocusedButtonClicksItElsewhereItIsOk) {
+  IsolatedSettings settings;
+  Dialog cancelled({"ttyUSB1", "ttyUSB2"});
+  cancelled.port()->setCurrentIndex(1);
+  cancelled.dialog.show();  // the dialog's OK takes Enter only when shown
+  QTest::keyClick(Control<QPushButton>(&cancelled.dialog, "2"), Qt::Key_Return);
+  EXPECT_EQ(QDialog::Rejected, cancelled.dialog.result());
+  EXPECT_EQ("<missing>", ReadFileBytes(SettingsFilePath()));
+
+  Dialog confirmed({"ttyUSB1", "ttyUSB2"});
+  confirmed.port()->setCurrentIndex(1);
+  confirmed.dialog.show();
+  QTest::keyClick(confirmed.root(), Qt::Key_Return);
+  EXPECT_EQ(QDialog::Accepted, confirmed.dialog.result());
+  EXPECT_EQ("ttyUSB2", ReadComPort());
+}
+
+TEST(SettingsDialog, AStoredLinkNotListedIsItsOwnFirstEntry) {
+  IsolatedSettings settings;
+  const std::string gone = "/dev/serial/by-id/usb-harrow-unplugged";
+  WriteSetting("ComPort", gone);
+  Dialog d({"ttyS0", "ttyUSB0"});
+  ASSERT_EQ(3, d.port()->count());
+  EXPECT_EQ(QString::fromStdString(gone), d.port()->currentText());
+  d.Ok();
+  EXPECT_EQ(gone, ReadComPort());
 }
 
 TEST(SettingsDialog, NoPortListedKeepsTheStoredPort) {

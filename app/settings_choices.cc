@@ -1,0 +1,103 @@
+#include "app/settings_choices.h"
+
+#include <cctype>
+#include <exception>
+
+#include "app/settings.h"
+#include "serial/port_enumeration.h"
+#include "serial/port_name.h"
+
+namespace {
+
+char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+bool Matches(const std::string& entry, const std::string& text, bool prefix) {
+  if (prefix ? entry.size() < text.size() : entry.size() != text.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (Lower(entry[i]) != Lower(text[i])) return false;
+  return true;
+}
+
+const std::vector<std::string>& ModelEntries() {
+  static const std::vector<std::string> models{"6310", "6350", "6120", "6480"};
+  return models;
+}
+
+// The port preselection, with `c.ports` filled.
+void PreselectPort(SettingsChoices& c, const PortResolver& resolve) {
+  const std::string& stored = c.storedPort;
+  c.port = FindComboEntry(c.ports, stored, false);
+  if (c.port >= 0) return;
+  // A stable link (/dev/serial/by-id/...) names a listed device by another
+  // name: that entry is meant, and the link is what should stay stored.
+  std::string device = resolve(stored);
+  if (!device.empty()) {
+    for (size_t i = 0; i < c.ports.size(); ++i) {
+      if (resolve(c.ports[i]) == device) {
+        c.port = c.storedPortEntry = static_cast<int>(i);
+        return;
+      }
+    }
+  }
+  // A path of the user's own that is not there now (an unplugged adapter's
+  // link) is offered as it is rather than silently replaced.
+  if (IsPortPath(stored)) {
+    c.ports.insert(c.ports.begin(), stored);
+    c.port = 0;
+    return;
+  }
+  c.port = c.ports.empty() ? -1 : 0;
+}
+
+}  // namespace
+
+int FindComboEntry(const std::vector<std::string>& entries, const std::string& text, bool prefix) {
+  const size_t n = entries.size();
+  for (size_t k = 1; k <= n; ++k)
+    if (Matches(entries[k % n], text, prefix)) return static_cast<int>(k % n);
+  return -1;
+}
+
+std::vector<std::string> SystemPortNames(std::string* err) {
+  ComPortInfoArray ports;
+  try {
+    EnumerateComPorts(ports, false);
+  } catch (const std::exception& e) {
+    if (err) *err = e.what();
+  }
+  std::vector<std::string> names;
+  for (const ComPortInfo& p : ports) names.push_back(p.portName);
+  return names;
+}
+
+std::string SystemPortResolver(const std::string& portName) { return ResolvedPortDevice(portName); }
+
+SettingsChoices OpenSettingsChoices(const std::vector<std::string>& ports, const PortResolver& resolve) {
+  SettingsChoices c;
+  c.ports = ports;
+  c.storedPort = ReadComPort();
+  PreselectPort(c, resolve);
+  c.models = ModelEntries();
+  int m = FindComboEntry(c.models, ReadDevType(), true);
+  c.model = m >= 0 ? m : 0;
+  c.root = ReadRootFolder("");
+  return c;
+}
+
+std::string RootForModel(const std::string& modelEntry) { return ReadRootFolder(modelEntry); }
+
+bool StoreSettingsChoices(const SettingsChoices& choices, int port, const std::string& model,
+                          const std::string& root, std::string* err) {
+  bool ok = true;
+  // With no port listed the stored port is kept rather than blanked.
+  if (port >= 0 && port < static_cast<int>(choices.ports.size())) {
+    const std::string& name = port == choices.storedPortEntry ? choices.storedPort : choices.ports[port];
+    ok = WriteSetting("ComPort", name, err) && ok;
+  }
+  // A model typed into the edit field is stored as typed.
+  if (!model.empty()) {
+    ok = WriteSetting("DevType", model, err) && ok;
+    if (!root.empty()) ok = WriteSetting(model + "_Root", root, err) && ok;
+  }
+  return ok;
+}

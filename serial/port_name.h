@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// What a stored port name stands for on this system. One implementation per
+// platform: port_name-posix.cc (device files and links below /dev) and
+// port_name-win32.cc (COM names).
+
+/// The path that opens the port `portName` (POSIX: "/dev/" + name unless it
+/// is a path already; Windows: "\\.\" + name).
+std::string PortDevicePath(const std::string& portName);
+
+/// The device `portName` opens with every link followed, below
+/// `deviceFolder` when the name is not a path; the empty text when no such
+/// device exists. On Windows the name itself.
+std::string ResolvedPortDevice(const std::string& portName, const std::string& deviceFolder = "");
+
+/// True when `portName` is a path or link of its own rather than a name the
+/// port list gives (POSIX: it holds a "/"; Windows: it holds a "\").
+bool IsPortPath(const std::string& portName);

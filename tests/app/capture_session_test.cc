@@ -1,0 +1,135 @@
+// The capture session as a window drives it, with a recording view in the
+// window's place: start-up order, commands, and closing once.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/capture_session.h"
+#include "app/settings.h"
+#include "platform/platform.h"
+#include "tests/app/recording_view.h"
+#include "tests/test_support.h"
+
+namespace {
+
+class IgnoredLines : public LineList {
+ public:
+  void AddLine(const std::string&) override {}
+};
+
+size_t FileCount(const std::string& folder) {
+  size_t n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) n += entry.is_regular_file();
+  return n;
+}
+
+const char kNoPort[] = "harrowNP";  // within the 9 characters a Windows port name keeps
+const char kExportNote[] = "Data is exported automatically when the test ends into:";
+
+struct WindowSession {
+  WindowSession() {
+    WriteSetting("ComPort", kNoPort);
+    WriteSetting("6310_Root", env.dir() / "root");
+    session.SetView(&view);
+  }
+  void FeedReportStart() {
+    std::string bytes = "Report No. 12\r\n  1   A1   0.123   Sample 0001\r\n";
+    session.FeedBytes(bytes.data(), bytes.size());
+  }
+
+  IsolatedSettings env;
+  FixedClock clock{MakeLocalTime(2026, 12, 7, 10, 30, 0)};
+  RecordingNoticeSink notices;
+  IgnoredLines lines;
+  RecordingView view;
+  CaptureSession session{clock, notices, lines};
+};
+
+TEST(CaptureSessionWindow, StartUpShowsTheFailedConnectionBeforeAnyFolderThenTheSettings) {
+  WindowSession w;
+  bool logFolderAtBox = true;
+  w.view.onConnectError = [&] { logFolderAtBox = PathExists(LogFolder()); };
+  w.session.StartUp();
+  EXPECT_FALSE(logFolderAtBox);
+  ASSERT_EQ(w.view.calls.size(), 4u);
+  EXPECT_EQ(w.view.calls[0].rfind(std::string("modal Unable to open COM-port ") + kNoPort, 0), 0u) << w.view.calls[0];
+  std::string sep = kPathSeparator;
+  EXPECT_EQ(w.view.calls[1], "hints " + ExcelFolder() + sep + "YY_MM_DD_HH_MM_SS.xls | " + TextFolder() + sep +
+                                 "YY_MM_DD_HH_MM_SS.txt");
+  EXPECT_EQ(w.view.calls[2], "model 6310");
+  EXPECT_EQ(w.view.calls[3], std::string("status ") + kExportNote);
+  EXPECT_TRUE(PathExists(CaptureSession::TrafficLogPath()));
+
+  // (Re)Connect and a confirmed change of port fail without waiting.
+  w.view.calls.clear();
+  EXPECT_FALSE(w.session.ConnectCommand());
+  EXPECT_EQ(w.view.Calls("box Unable to open COM-port").size(), 1u);
+  EXPECT_TRUE(w.view.Calls("modal").empty());
+}
+
+TEST(CaptureSessionWindow, ConfirmedSettingsUpdateTheViewAndReconnectOnlyOnAChangedPortText) {
+  WindowSession w;
+  w.session.StartUp();
+  w.view.calls.clear();
+  WriteSetting("DevType", "6350");
+  WriteSetting("6350_Root", w.env.dir() / "strips");
+  w.session.OnSettingsConfirmed();
+  EXPECT_TRUE(w.view.Calls("box").empty());  // the same port: no attempt
+  EXPECT_EQ(w.view.Calls("model"), std::vector<std::string>{"model 6350"});
+  ASSERT_EQ(w.view.Calls("hints").size(), 1u);
+  EXPECT_NE(w.view.Calls("hints")[0].find(w.env.dir() / "strips"), std::string::npos);
+
+  std::string other = kNoPort;
+  other[0] = 'H';  // only the letter case differs: another port
+  WriteSetting("ComPort", other);
+  w.view.calls.clear();
+  w.session.OnSettingsConfirmed();
+  EXPECT_EQ(w.session.ComPort(), other);
+  EXPECT_EQ(w.view.Calls("box Unable to open COM-port").size(), 1u);
+}
+
+TEST(CaptureSessionWindow, ShutdownRunsOnceAndShowsWhatTheLastExportReported) {
+  WindowSession w;
+  w.session.StartUp();
+  w.FeedReportStart();
+  // The Text folder's place is taken by a file: the .txt cannot be written.
+  std::filesystem::remove_all(TextFolder());
+  WriteFileBytes(TextFolder(), "in the way");
+  w.view.calls.clear();
+  w.session.Shutdown();
+  EXPECT_TRUE(w.session.IsShutDown());
+  std::vector<std::string> closing = w.view.Calls("closing ");
+  ASSERT_EQ(closing.size(), 1u) << ::testing::PrintToString(w.view.calls);
+  EXPECT_EQ(closing[0].rfind("closing Cannot open file for writing: ", 0), 0u) << closing[0];
+  EXPECT_FALSE(w.notices.notices.empty());  // the notice area had it too
+  EXPECT_NE(ReadFileBytes(GlimmerFilePath()).find(kNoPort), std::string::npos);
+
+  // Later calls, from any hook of the closing window, do nothing.
+  std::filesystem::remove(GlimmerFilePath());
+  const std::string log = ReadFileBytes(CaptureSession::TrafficLogPath());
+  w.view.calls.clear();
+  w.session.Shutdown();
+  w.session.ApplySettings();
+  w.session.OnSettingsConfirmed();
+  w.session.OnRetryTimer();
+  EXPECT_FALSE(w.session.ConnectCommand());
+  EXPECT_TRUE(w.view.calls.empty()) << ::testing::PrintToString(w.view.calls);
+  EXPECT_FALSE(PathExists(GlimmerFilePath()));
+  EXPECT_EQ(ReadFileBytes(CaptureSession::TrafficLogPath()), log);  // not reopened
+}
+
+TEST(CaptureSessionWindow, ASuccessfulOrEmptyClosingShowsNothing) {
+  for (bool pending : {true, false}) {
+    WindowSession w;
+    w.session.StartUp();
+    if (pending) w.FeedReportStart();
+    w.session.Shutdown();
+    EXPECT_TRUE(w.view.Calls("closing").empty()) << pending;
+    EXPECT_EQ(FileCount(TextFolder()), pending ? 1u : 0u);
+  }
+}
+
+}  // namespace

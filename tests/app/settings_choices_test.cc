@@ -1,0 +1,102 @@
+#include "app/settings_choices.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/settings.h"
+#include "tests/test_support.h"
+
+namespace {
+
+// Resolves the names of `devices`, nothing else.
+PortResolver Devices(std::map<std::string, std::string> devices) {
+  return [devices](const std::string& name) {
+    auto it = devices.find(name);
+    return it == devices.end() ? std::string() : it->second;
+  };
+}
+
+const PortResolver kNothingResolves = Devices({});
+
+TEST(FindComboEntry, StartsAtTheSecondEntryAndWraps) {
+  std::vector<std::string> entries{"COM1", "com1", "COM3"};
+  EXPECT_EQ(1, FindComboEntry(entries, "COM1", false));
+  EXPECT_EQ(2, FindComboEntry(entries, "com3", false));
+  EXPECT_EQ(-1, FindComboEntry(entries, "COM", false));
+  EXPECT_EQ(1, FindComboEntry(entries, "COM", true));
+  EXPECT_EQ(0, FindComboEntry({"6310", "6350"}, "6310", true));
+  EXPECT_EQ(-1, FindComboEntry({"63"}, "6310", true));
+  EXPECT_EQ(-1, FindComboEntry({}, "x", true));
+}
+
+TEST(SettingsChoices, PreselectTheStoredPortByNameOrTheFirstAndTheModelByPrefix) {
+  IsolatedSettings settings;
+  WriteSetting("ComPort", "COM4");
+  WriteSetting("DevType", "6120 plates");
+  SettingsChoices present = OpenSettingsChoices({"COM1", "COM3", "com4"}, kNothingResolves);
+  EXPECT_EQ(present.port, 2);
+  EXPECT_EQ(present.models, (std::vector<std::string>{"6310", "6350", "6120", "6480"}));
+  EXPECT_EQ(present.model, 0);  // "6120 plates" begins no entry
+  EXPECT_EQ(present.root, ReadRootFolder(""));
+  // A match by name stores the entry's text: the letter case is the list's.
+  ASSERT_TRUE(StoreSettingsChoices(present, present.port, "6310", ""));
+  EXPECT_EQ(ReadComPort(), "com4");
+
+  WriteSetting("ComPort", "COM7");
+  WriteSetting("DevType", "635");
+  SettingsChoices absent = OpenSettingsChoices({"COM1", "COM3"}, kNothingResolves);
+  EXPECT_EQ(absent.ports, (std::vector<std::string>{"COM1", "COM3"}));
+  EXPECT_EQ(absent.port, 0);
+  EXPECT_EQ(absent.models[absent.model], "6350");
+  ASSERT_TRUE(StoreSettingsChoices(absent, absent.port, "6350", ""));
+  EXPECT_EQ(ReadComPort(), "COM1");
+
+  EXPECT_EQ(OpenSettingsChoices({}, kNothingResolves).port, -1);
+}
+
+TEST(SettingsChoices, AStoredNameOfAListedDeviceIsPreselectedAndKept) {
+  IsolatedSettings settings;
+  const std::string link = "usb-A502";  // a stable name, short enough for Windows
+  WriteSetting("ComPort", link);
+  PortResolver resolve = Devices({{link, "dev-B"}, {"ttyS0", "dev-A"}, {"ttyUSB0", "dev-B"}});
+  SettingsChoices c = OpenSettingsChoices({"ttyS0", "ttyUSB0"}, resolve);
+  EXPECT_EQ(c.ports, (std::vector<std::string>{"ttyS0", "ttyUSB0"}));
+  EXPECT_EQ(c.port, 1);
+  ASSERT_TRUE(StoreSettingsChoices(c, c.port, "6310", ""));
+  EXPECT_EQ(ReadComPort(), link);  // unchanged: no reconnection follows
+  // Picking another port stores that one.
+  ASSERT_TRUE(StoreSettingsChoices(c, 0, "6310", ""));
+  EXPECT_EQ(ReadComPort(), "ttyS0");
+}
+
+TEST(SettingsChoices, OkStoresPortModelAndRootOnlyWhereThereIsOne) {
+  IsolatedSettings settings;
+  WriteSetting("ComPort", "ttyACM0");
+  WriteSetting("6310_Root", "kept");
+  SettingsChoices none = OpenSettingsChoices({}, kNothingResolves);
+  ASSERT_TRUE(StoreSettingsChoices(none, none.port, "6310", ""));
+  EXPECT_EQ(ReadComPort(), "ttyACM0");  // no port listed: the stored one stays
+  EXPECT_EQ(ReadRootFolder("6310"), "kept");  // an empty root keeps the stored one
+
+  SettingsChoices c = OpenSettingsChoices({"ttyUSB1"}, kNothingResolves);
+  ASSERT_TRUE(StoreSettingsChoices(c, 0, "6480 typed", "rlu"));
+  EXPECT_EQ(ReadDevType(), "6480 type");  // as typed, within the key's length
+  EXPECT_EQ(ReadSetting("6480 typed_Root", "", 100), "rlu");
+  EXPECT_EQ(ReadRootFolder("6310"), "kept");
+
+  // A model edit left empty stores neither model nor root.
+  ASSERT_TRUE(StoreSettingsChoices(c, 0, "", "elsewhere"));
+  EXPECT_EQ(ReadDevType(), "6480 type");
+}
+
+TEST(SettingsChoices, TheRootFollowsTheModelSelection) {
+  IsolatedSettings settings;
+  WriteSetting("6480_Root", "rlu");
+  EXPECT_EQ(RootForModel("6480"), "rlu");
+  EXPECT_EQ(RootForModel("6350"), DefaultRootFolder("6350"));
+}
+
+}  // namespace
