@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/capture_session.h"
 #include "app/settings.h"
 #include "platform/platform.h"
 #include "tests/test_support.h"
@@ -106,6 +107,27 @@ TEST(CutShortExports, StaleFilesAreRemovedAndTheMissingExportsNamedOnce) {
   notices.notices.clear();
   CleanUpCutShortExports("/log/USB_Serial.log", notices);
   EXPECT_TRUE(notices.notices.empty());
+}
+
+// Both front ends start through the session, so both clean up.
+TEST(CutShortExports, TheWindowsStartUpCleansUpAndTellsTheUser) {
+  struct NoLines : LineList {
+    void AddLine(const std::string&) override {}
+  } lines;
+  IsolatedSettings env;
+  WriteSetting("ComPort", "harrowNP");
+  WriteSetting("6310_Root", env.dir() / "root");
+  CreateDataFolders();
+  const std::string temp = ExcelFolder() + "/" + TempName("26_12_06_01_15_23.xls", MachineName(), EndedProcessId());
+  WriteFileBytes(temp, "half");
+  FixedClock clock{MakeLocalTime(2026, 12, 7, 10, 30, 0)};
+  RecordingNoticeSink notices;
+  CaptureSession session(clock, notices, lines);
+  session.StartUp();
+  EXPECT_FALSE(PathExists(temp));
+  ASSERT_EQ(notices.notices.size(), 1u);
+  EXPECT_EQ(notices.notices[0].rfind("An export was cut short when the capture last ended:\n", 0), 0u)
+      << notices.notices[0];
 }
 
 }  // namespace
