@@ -215,12 +215,26 @@ CStyledLabel& CStyledLabel::SetItalic(bool italic) {
   return *this;
 }
 
-CStyledLabel& CStyledLabel::SetPointSize(int points) {
-  // A point font of the screen, as the dialog's own fonts are measured:
-  // tenths of a point to pixels at the screen's vertical resolution.
+// The resolution the control is drawn at: its monitor's where the system
+// tells it per window (Windows 10 and later, per-monitor aware), otherwise
+// the screen's.
+static int VerticalDpi(HWND hwnd) {
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+  if (hwnd && dpiForWindow) {
+    if (UINT dpi = dpiForWindow(hwnd)) return static_cast<int>(dpi);
+  }
   HDC screen = GetDC(nullptr);
-  int height = GetDeviceCaps(screen, LOGPIXELSY) * points * 10 / 720;
+  int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+CStyledLabel& CStyledLabel::SetPointSize(int points) {
+  // A point font as the dialog's own fonts are measured: tenths of a point
+  // to pixels at the vertical resolution.
+  int height = VerticalDpi(hwnd_) * points * 10 / 720;
   logFont_.lfHeight = -std::abs(height);
   logFont_.lfWidth = 0;
   RecreateFont();
