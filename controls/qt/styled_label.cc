@@ -7,13 +7,8 @@
 #include <QTimerEvent>
 #include <QUrl>
 
-#include <algorithm>
 
 namespace {
-
-// The blink period of a blinking label.
-constexpr int kBlinkMilliseconds = 500;
-constexpr int kMaxGradientBands = 100;
 
 // The drawing flags in terms of the toolkit's text alignment and flags.
 int QtTextFlags(uint32_t flags) {
@@ -34,40 +29,16 @@ int QtTextFlags(uint32_t flags) {
 }  // namespace
 
 uint32_t LabelDrawFlags(uint32_t style, const QString& text) {
-  uint32_t flags;
-  switch (style & 0x1F) {
-    case kSsCenter: flags = kDtCenter | kDtWordBreak; break;
-    case kSsRight: flags = kDtRight | kDtWordBreak; break;
-    case kSsLeftNoWordWrap: flags = kDtLeft; break;
-    default: flags = kDtWordBreak; break;
-  }
-  if (text.contains(QLatin1Char('\t'))) flags |= kDtExpandTabs;
-  if (style & kSsCenterImage) {
-    flags = text.contains(QLatin1String("\r\n")) ? kDtCenter : kDtCenter | kDtVCenter | kDtSingleLine;
-  }
-  return flags;
+  return label::DrawFlags(style, text.toStdString());
 }
 
 std::vector<GradientBand> GradientBands(QColor from, QColor to, int left, int right, int maxBands) {
+  auto rgb = [](const QColor& c) {
+    return label::Rgb{static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
+  };
   std::vector<GradientBand> bands;
-  int width = right - left;
-  int n = std::min(maxBands, width);
-  if (n <= 0) return bands;
-  int divisor = n <= 1 ? 1 : n;
-  int r = from.red() * 256, g = from.green() * 256, b = from.blue() * 256;
-  int dr = ((to.red() - from.red()) * 256) / divisor;
-  int dg = ((to.green() - from.green()) * 256) / divisor;
-  int db = ((to.blue() - from.blue()) * 256) / divisor;
-  int bandWidth = width / n;
-  int x = left;
-  for (int i = 0; i < n; ++i) {
-    int end = i == n - 1 ? right : x + bandWidth;
-    bands.push_back({x, end, QColor((r / 256) & 0xFF, (g / 256) & 0xFF, (b / 256) & 0xFF)});
-    x = end;
-    r += dr;
-    g += dg;
-    b += db;
-  }
+  for (const label::Band& b : label::GradientBands(rgb(from), rgb(to), left, right, maxBands))
+    bands.push_back({b.left, b.right, QColor(b.colour.r, b.colour.g, b.colour.b)});
   return bands;
 }
 

@@ -9,25 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-// Alignment styles of a static control (the low five bits) and the
-// centre-image bit, as dialog templates carry them.
-constexpr uint32_t kSsLeft = 0x0;
-constexpr uint32_t kSsCenter = 0x1;
-constexpr uint32_t kSsRight = 0x2;
-constexpr uint32_t kSsLeftNoWordWrap = 0xC;
-constexpr uint32_t kSsCenterImage = 0x200;
-
-// Text drawing flags.
-constexpr uint32_t kDtLeft = 0x0;
-constexpr uint32_t kDtCenter = 0x1;
-constexpr uint32_t kDtRight = 0x2;
-constexpr uint32_t kDtVCenter = 0x4;
-constexpr uint32_t kDtWordBreak = 0x10;
-constexpr uint32_t kDtSingleLine = 0x20;
-constexpr uint32_t kDtExpandTabs = 0x40;
-
-/// The notification code a label sends its parent when clicked.
-constexpr int kLabelClickedCode = 0x8200;
+#include "controls/label_rules.h"
 
 /// The drawing flags a label uses for `text` under the control style `style`.
 uint32_t LabelDrawFlags(uint32_t style, const QString& text);

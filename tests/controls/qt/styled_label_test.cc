@@ -38,37 +38,6 @@ void MakePlain(CStyledLabel& label, const QString& text) {
   label.resize(160, 40);
 }
 
-TEST(LabelDrawFlags, FollowTheAlignmentStyle) {
-  EXPECT_EQ(0x11u, LabelDrawFlags(kSsCenter, "a"));
-  EXPECT_EQ(0x12u, LabelDrawFlags(kSsRight, "a"));
-  EXPECT_EQ(0x00u, LabelDrawFlags(kSsLeftNoWordWrap, "a"));
-  EXPECT_EQ(0x10u, LabelDrawFlags(kSsLeft, "a"));
-  EXPECT_EQ(0x10u, LabelDrawFlags(0x3, "a"));  // any other style wraps at the left
-  EXPECT_EQ(0x51u, LabelDrawFlags(kSsCenter, "a\tb"));
-  EXPECT_EQ(0x25u, LabelDrawFlags(kSsCenterImage | kSsRight, "one line"));
-  EXPECT_EQ(0x01u, LabelDrawFlags(kSsCenterImage, "two\r\nlines"));
-}
-
-TEST(GradientBands, WholePixelBandsUpToAHundred) {
-  auto narrow = GradientBands(Qt::black, Qt::white, 0, 50, 100);
-  ASSERT_EQ(50u, narrow.size());
-  for (int i = 0; i < 50; ++i) EXPECT_EQ(1, narrow[i].right - narrow[i].left);
-
-  auto wide = GradientBands(Qt::black, Qt::white, 0, 1005, 100);
-  ASSERT_EQ(100u, wide.size());
-  EXPECT_EQ(10, wide[0].right - wide[0].left);
-  EXPECT_EQ(990, wide[99].left);
-  EXPECT_EQ(1005, wide[99].right);  // the last band reaches the edge
-  EXPECT_EQ(QColor(0, 0, 0), wide[0].colour);
-  // 99 integer steps of 652/256: the end colour itself is never painted.
-  EXPECT_EQ(QColor(252, 252, 252), wide[99].colour);
-
-  auto down = GradientBands(Qt::white, QColor(0, 0, 0), 0, 100, 100);
-  EXPECT_EQ(QColor(2, 2, 2), down[99].colour);
-  EXPECT_TRUE(GradientBands(Qt::black, Qt::white, 0, 0, 100).empty());
-  EXPECT_EQ(QColor(10, 20, 30), GradientBands(QColor(10, 20, 30), Qt::white, 0, 1, 100)[0].colour);
-}
-
 TEST(StyledLabel, PaintsOnlyItsBackgroundWithoutText) {
   CStyledLabel label;
   label.resize(200, 10);

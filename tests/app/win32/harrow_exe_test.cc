@@ -1,0 +1,104 @@
+// harrow.exe itself: its windows come up from its own resources, show its
+// own version and close by the close box.
+
+#include <windows.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/win32/resource.h"
+
+namespace {
+
+// harrow.exe of the same build: app/win32 beside tests/app/win32.
+std::string HarrowExe() {
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string path = self;
+  for (int up = 0; up < 4; ++up) path = path.substr(0, path.find_last_of("\\/"));
+  return path + "\\app\\win32\\harrow.exe";
+}
+
+class Running {
+ public:
+  explicit Running(const std::string& arguments) {
+    std::string line = "\"" + HarrowExe() + "\" " + arguments;
+    STARTUPINFOA start{};
+    start.cb = sizeof start;
+    started_ = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &info_);
+  }
+  ~Running() {
+    if (!started_) return;
+    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 1);
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+  }
+  bool Started() const { return started_; }
+  /// The process's top-level window with `caption`, waited for up to 20 s.
+  HWND Window(const char* caption) const {
+    for (int i = 0; i < 400; ++i) {
+      HWND found = nullptr;
+      for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, caption); w;
+           w = FindWindowExA(nullptr, w, nullptr, caption)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == info_.dwProcessId && IsWindowVisible(w)) found = w;
+      }
+      if (found) return found;
+      Sleep(50);
+    }
+    return nullptr;
+  }
+  /// The exit code once it ended within 20 s, otherwise STILL_ACTIVE.
+  DWORD ExitCode() const {
+    WaitForSingleObject(info_.hProcess, 20000);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+  }
+
+ private:
+  PROCESS_INFORMATION info_{};
+  bool started_ = false;
+};
+
+std::string ItemText(HWND dialog, int id) {
+  char text[256] = {};
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+
+// The about box of `harrow` shows the version of harrow.exe; its OK ends it.
+void ExpectAboutBoxAndClose(const Running& harrow) {
+  HWND about = harrow.Window("About Harrow");
+  ASSERT_NE(nullptr, about);
+  EXPECT_EQ("Harrow Version 1.0.0.13", ItemText(about, IDC_VERSION_LINE));
+  PostMessageA(about, WM_COMMAND, IDOK, 0);
+  for (int i = 0; i < 100 && IsWindow(about); ++i) Sleep(50);
+  EXPECT_FALSE(IsWindow(about));
+}
+
+TEST(HarrowExe, AboutBoxShowsItsOwnVersion) {
+  Running harrow("--about");
+  ASSERT_TRUE(harrow.Started()) << HarrowExe();
+  ExpectAboutBoxAndClose(harrow);
+  EXPECT_EQ(0u, harrow.ExitCode());
+}
+
+TEST(HarrowExe, CaptureWindowOpensTheAboutBoxAndClosesByTheCloseBox) {
+  Running harrow("");
+  ASSERT_TRUE(harrow.Started()) << HarrowExe();
+  HWND window = harrow.Window("Harrow ");
+  ASSERT_NE(nullptr, window);
+  EXPECT_EQ("(Re)Connect", ItemText(window, IDC_RECONNECT));
+  // The system menu's about entry and the About Info button open it.
+  PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+  ExpectAboutBoxAndClose(harrow);
+  PostMessageA(window, WM_COMMAND, IDC_ABOUT_INFO, 0);
+  ExpectAboutBoxAndClose(harrow);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0u, harrow.ExitCode());
+}
+
+}  // namespace
