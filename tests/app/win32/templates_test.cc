@@ -296,8 +296,11 @@ TEST(Templates, CaptureWindow) {
       {IDC_XLS_HINT, "Static", " (C:\\Excel_6XXX\\YY_MM_DD_HH_MM_SS.xls)", SS_RIGHT, true, true, {76, 315, 257, 9}},
       {IDC_TXT_HINT, "Static", " (C:\\Excel_6XXX\\YY_MM_DD_HH_MM_SS.txt)", SS_RIGHT, true, true, {76, 324, 257, 9}},
   });
-  // The list is unsorted.
-  EXPECT_FALSE(GetWindowLongPtrA(GetDlgItem(dialog, IDC_LINES), GWL_STYLE) & LBS_SORT);
+  // The list is unsorted and holds no data of its own: the window draws
+  // each row from its line store.
+  const LONG_PTR listStyle = GetWindowLongPtrA(GetDlgItem(dialog, IDC_LINES), GWL_STYLE);
+  EXPECT_FALSE(listStyle & LBS_SORT);
+  EXPECT_EQ(LBS_NODATA | LBS_OWNERDRAWFIXED, listStyle & (LBS_NODATA | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS));
 
   // Initialisation: the about entry, the icons, the list font, the label.
   HMENU menu = GetSystemMenu(dialog, FALSE);
@@ -328,7 +331,8 @@ TEST(Templates, CaptureWindow) {
   DeleteObject(region);
 
   // Clear Screen empties the list.
-  SendDlgItemMessageA(dialog, IDC_LINES, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("line"));
+  SendDlgItemMessageA(dialog, IDC_LINES, LB_SETCOUNT, 1, 0);
+  ASSERT_EQ(1, SendDlgItemMessageA(dialog, IDC_LINES, LB_GETCOUNT, 0, 0));
   SendDlgItemMessageA(dialog, IDC_CLEAR_SCREEN, BM_CLICK, 0, 0);
   EXPECT_EQ(0, SendDlgItemMessageA(dialog, IDC_LINES, LB_GETCOUNT, 0, 0));
   // The close box ends the window.

@@ -1,0 +1,63 @@
+#include "app/win32/notice_panel.h"
+
+namespace {
+
+constexpr COLORREF kPanelColour = RGB(255, 244, 206);
+constexpr COLORREF kTextColour = RGB(128, 0, 0);
+
+HWND CreateChild(HWND dialog, const char* cls, DWORD style, int id, int x, int y, int w, int h) {
+  RECT r{x, y, x + w, y + h};
+  MapDialogRect(dialog, &r);
+  HWND child = CreateWindowExA(0, cls, "", WS_CHILD | style, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                               dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                               GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(child, WM_SETFONT, SendMessageA(dialog, WM_GETFONT, 0, 0), FALSE);
+  return child;
+}
+
+}  // namespace
+
+NoticePanel::~NoticePanel() {
+  if (brush_) DeleteObject(brush_);
+}
+
+void NoticePanel::Create(HWND dialog, const int* covered, int coveredCount) {
+  dialog_ = dialog;
+  covered_ = covered;
+  coveredCount_ = coveredCount;
+  // Beside Clear Screen, over the export note and both path hints.
+  text_ = CreateChild(dialog, "Static", SS_LEFT | SS_NOPREFIX | SS_SUNKEN, kTextId, 66, 299, 236, 38);
+  dismiss_ = CreateChild(dialog, "Button", BS_PUSHBUTTON | WS_TABSTOP, kDismissId, 305, 300, 31, 14);
+  SetWindowTextA(dismiss_, "OK");
+  if (!brush_) brush_ = CreateSolidBrush(kPanelColour);
+  if (!pending_.empty()) Show();
+}
+
+void NoticePanel::Notice(const std::string& text) {
+  pending_.push_back(text);
+  Show();  // the first one, or the count of those waiting behind it
+}
+
+void NoticePanel::Dismiss() {
+  if (!pending_.empty()) pending_.pop_front();
+  Show();
+}
+
+HBRUSH NoticePanel::Colour(HDC dc) const {
+  SetTextColor(dc, kTextColour);
+  SetBkColor(dc, kPanelColour);
+  return brush_;
+}
+
+void NoticePanel::Show() {
+  if (!text_) return;
+  const bool shown = !pending_.empty();
+  if (shown) {
+    std::string text = pending_.front();
+    if (pending_.size() > 1) text += "\n(" + std::to_string(pending_.size() - 1) + " more)";
+    SetWindowTextA(text_, text.c_str());
+  }
+  for (int i = 0; i < coveredCount_; ++i) ShowWindow(GetDlgItem(dialog_, covered_[i]), shown ? SW_HIDE : SW_SHOW);
+  ShowWindow(text_, shown ? SW_SHOW : SW_HIDE);
+  ShowWindow(dismiss_, shown ? SW_SHOW : SW_HIDE);
+}

@@ -1,0 +1,280 @@
+// The capture window and the settings dialog of harrow.exe, created in the
+// test program and driven by control id with window messages, as a user's
+// clicks would drive them.
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/settings.h"
+#include "app/win32/capture_dialog.h"
+#include "app/win32/resource.h"
+#include "app/win32/settings_dialog.h"
+#include "platform/clock.h"
+#include "tests/test_support.h"
+
+namespace {
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+std::string ItemText(HWND dialog, int id) {
+  char text[512] = {};
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+
+size_t FileCount(const std::string& folder) {
+  size_t n = 0;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) n += entry.is_regular_file();
+  return n;
+}
+
+// The capture window with its message boxes recorded instead of shown.
+class TestCaptureDialog : public CaptureDialog {
+ public:
+  explicit TestCaptureDialog(Clock& clock) : CaptureDialog(clock) {}
+  std::vector<std::pair<std::string, UINT>> boxes;
+
+ protected:
+  void ShowMessageBox(const std::string& text, UINT type) override { boxes.emplace_back(text, type); }
+};
+
+const char kNoPort[] = "COM31";  // no such port under wine
+
+struct Capture {
+  Capture() {
+    WriteSetting("ComPort", kNoPort);
+    WriteSetting("DevType", "6310");
+    WriteSetting("6310_Root", env.dir() / "root");
+  }
+  HWND Open() {
+    HWND hwnd = window.Create();
+    if (hwnd) ShowWindow(hwnd, SW_SHOW);
+    Pump();
+    return hwnd;
+  }
+  void FeedReportStart() {
+    std::string bytes = "Report No. 12\r\n  1   A1   0.123   Sample 0001\r\n";
+    window.Session().FeedBytes(bytes.data(), bytes.size());
+    window.Lines().Publish();
+  }
+  LRESULT ListCount() { return SendDlgItemMessageA(window.GetSafeHwnd(), IDC_LINES, LB_GETCOUNT, 0, 0); }
+
+  IsolatedSettings env;
+  FixedClock clock{MakeLocalTime(2026, 12, 7, 10, 30, 0)};
+  TestCaptureDialog window{clock};
+};
+
+TEST(CaptureDialog, StartsUpWithTheFailedPortAsAnErrorBoxThenTheSettings) {
+  Capture c;
+  HWND hwnd = c.Open();
+  ASSERT_NE(nullptr, hwnd);
+  ASSERT_EQ(1u, c.window.boxes.size());
+  EXPECT_EQ(0u, c.window.boxes[0].first.rfind(std::string("Unable to open COM-port ") + kNoPort, 0))
+      << c.window.boxes[0].first;
+  EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), c.window.boxes[0].second);
+  EXPECT_EQ(ExcelFolder() + "\\YY_MM_DD_HH_MM_SS.xls", ItemText(hwnd, IDC_XLS_HINT));
+  EXPECT_EQ(TextFolder() + "\\YY_MM_DD_HH_MM_SS.txt", ItemText(hwnd, IDC_TXT_HINT));
+  EXPECT_EQ("6310", c.window.ModelLabel().LabelText());
+  EXPECT_TRUE(std::filesystem::exists(CaptureSession::TrafficLogPath()));
+}
+
+TEST(CaptureDialog, ReconnectRereadsThePortAndShowsItsFailureAfterTheCommand) {
+  Capture c;
+  HWND hwnd = c.Open();
+  ASSERT_NE(nullptr, hwnd);
+  c.window.boxes.clear();
+  WriteSetting("ComPort", "COM32");
+  SendDlgItemMessageA(hwnd, IDC_RECONNECT, BM_CLICK, 0, 0);
+  // The box waits until the click has been handled, then shows.
+  EXPECT_TRUE(c.window.boxes.empty());
+  Pump();
+  ASSERT_EQ(1u, c.window.boxes.size());
+  EXPECT_NE(std::string::npos, c.window.boxes[0].first.find("COM32")) << c.window.boxes[0].first;
+  EXPECT_EQ("COM32", c.window.Session().ComPort());
+}
+
+TEST(CaptureDialog, ListShowsEveryLineFromTheStoreAndClearScreenEmptiesOnlyTheList) {
+  Capture c;
+  HWND hwnd = c.Open();
+  ASSERT_NE(nullptr, hwnd);
+  c.FeedReportStart();
+  EXPECT_EQ(2, c.ListCount());
+  EXPECT_EQ(1, SendDlgItemMessageA(hwnd, IDC_LINES, LB_GETCURSEL, 0, 0));  // the newest selected
+  EXPECT_EQ("  1   A1   0.123   Sample 0001", std::string(c.window.Lines().Store().At(1)));
+  // Many lines cost the list box nothing but the count.
+  std::string many;
+  for (int i = 0; i < 5000; ++i) many += "line " + std::to_string(i) + "\r\n";
+  c.window.Session().FeedBytes(many.data(), many.size());
+  c.window.Lines().Publish();
+  EXPECT_EQ(5002, c.ListCount());
+  EXPECT_EQ(5001, SendDlgItemMessageA(hwnd, IDC_LINES, LB_GETCURSEL, 0, 0));
+  UpdateWindow(hwnd);  // the rows draw from the store
+
+  SendDlgItemMessageA(hwnd, IDC_CLEAR_SCREEN, BM_CLICK, 0, 0);
+  EXPECT_EQ(0, c.ListCount());
+  EXPECT_EQ(0u, c.window.Lines().Store().Size());
+  EXPECT_TRUE(c.window.Session().Collector().HasPendingLines());  // the report goes on
+}
+
+TEST(CaptureDialog, ClosingWithAPendingReportExportsItOnce) {
+  // The close box (WM_CLOSE), the system menu's Close (SC_CLOSE) and Escape.
+  for (int way = 0; way < 3; ++way) {
+    Capture c;
+    HWND hwnd = c.Open();
+    ASSERT_NE(nullptr, hwnd);
+    c.FeedReportStart();
+    if (way == 0) SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    if (way == 1) SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (way == 2) SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    Pump();
+    EXPECT_EQ(nullptr, c.window.GetSafeHwnd()) << way;
+    EXPECT_EQ(1u, FileCount(TextFolder())) << way;
+    EXPECT_EQ(1u, FileCount(ExcelFolder())) << way;
+    EXPECT_NE(std::string::npos, ReadFileBytes(GlimmerFilePath()).find(kNoPort)) << way;
+  }
+  // With nothing pending nothing is exported.
+  Capture c;
+  ASSERT_NE(nullptr, c.Open());
+  SendMessageA(c.window.GetSafeHwnd(), WM_CLOSE, 0, 0);
+  Pump();
+  EXPECT_EQ(0u, FileCount(TextFolder()));
+}
+
+TEST(CaptureDialog, TheEndOfTheWindowsSessionExportsThePendingReport) {
+  Capture c;
+  HWND hwnd = c.Open();
+  ASSERT_NE(nullptr, hwnd);
+  c.FeedReportStart();
+  EXPECT_EQ(TRUE, SendMessageA(hwnd, WM_QUERYENDSESSION, 0, 0));
+  EXPECT_EQ(1u, FileCount(TextFolder()));
+  c.FeedReportStart();
+  SendMessageA(hwnd, WM_ENDSESSION, TRUE, 0);
+  EXPECT_EQ(2u, FileCount(TextFolder()));
+  EXPECT_TRUE(c.window.Session().IsShutDown());
+}
+
+TEST(CaptureDialog, NoticesShowInTheWindowUntilDismissed) {
+  Capture c;
+  HWND hwnd = c.Open();
+  ASSERT_NE(nullptr, hwnd);
+  c.window.boxes.clear();
+  c.window.Notices().Notice("Cannot open file for writing: X");
+  c.window.Notices().Notice("second");
+  HWND text = GetDlgItem(hwnd, NoticePanel::kTextId);
+  ASSERT_NE(nullptr, text);
+  EXPECT_TRUE(IsWindowVisible(text));
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(hwnd, IDC_XLS_HINT)));
+  EXPECT_EQ(0u, ItemText(hwnd, NoticePanel::kTextId).rfind("Cannot open file for writing: X", 0));
+  SendDlgItemMessageA(hwnd, NoticePanel::kDismissId, BM_CLICK, 0, 0);
+  EXPECT_EQ("second", ItemText(hwnd, NoticePanel::kTextId));
+  SendDlgItemMessageA(hwnd, NoticePanel::kDismissId, BM_CLICK, 0, 0);
+  EXPECT_FALSE(IsWindowVisible(text));
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd, IDC_XLS_HINT)));
+  EXPECT_TRUE(c.window.boxes.empty());  // no message box on the way
+}
+
+// The settings dialog, created modeless with a fixed port list.
+struct Settings {
+  explicit Settings(std::vector<std::string> ports)
+      : dialog([ports] { return ports; }, [](const std::string& name) { return name; }) {}
+  HWND Open() {
+    HWND hwnd = dialog.Create();
+    if (hwnd) ShowWindow(hwnd, SW_SHOW);
+    return hwnd;
+  }
+  std::string Selected(int id) {
+    HWND combo = GetDlgItem(dialog.GetSafeHwnd(), id);
+    char text[64] = {};
+    SendMessageA(combo, CB_GETLBTEXT, SendMessageA(combo, CB_GETCURSEL, 0, 0), reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+  void SelectModel(int entry) {
+    HWND hwnd = dialog.GetSafeHwnd();
+    SendDlgItemMessageA(hwnd, IDC_MODEL, CB_SETCURSEL, entry, 0);
+    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDC_MODEL, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDC_MODEL)));
+  }
+  void Click(int id) {
+    SendDlgItemMessageA(dialog.GetSafeHwnd(), id, BM_CLICK, 0, 0);
+    Pump();
+  }
+
+  IsolatedSettings env;
+  SettingsDialog dialog;
+};
+
+TEST(SettingsDialog, PreselectsTheStoredPortOrTheFirstAndStoresItOnOK) {
+  {
+    Settings s({"COM1", "COM3", "COM4"});
+    WriteSetting("ComPort", "com4");
+    HWND hwnd = s.Open();
+    ASSERT_NE(nullptr, hwnd);
+    EXPECT_EQ("COM4", s.Selected(IDC_PORT));
+    EXPECT_EQ("6310", s.Selected(IDC_MODEL));
+    EXPECT_EQ(DefaultRootFolder("6310"), ItemText(hwnd, IDC_ROOT));
+  }
+  Settings s({"COM1", "COM3", "COM4"});
+  WriteSetting("ComPort", "COM7");
+  ASSERT_NE(nullptr, s.Open());
+  EXPECT_EQ("COM1", s.Selected(IDC_PORT));
+  s.Click(IDOK);
+  EXPECT_EQ(nullptr, s.dialog.GetSafeHwnd());
+  EXPECT_EQ("COM1", ReadComPort());
+}
+
+TEST(SettingsDialog, AModelChangeShowsItsRootAndOKStoresOnlyThatModelsRoot) {
+  Settings s({"COM1"});
+  WriteSetting("6310_Root", "C:\\old6310");
+  WriteSetting("6350_Root", "C:\\strips");
+  HWND hwnd = s.Open();
+  ASSERT_NE(nullptr, hwnd);
+  EXPECT_EQ("C:\\old6310", ItemText(hwnd, IDC_ROOT));
+  SetDlgItemTextA(hwnd, IDC_ROOT, "C:\\typed");
+  s.SelectModel(1);
+  EXPECT_EQ("C:\\strips", ItemText(hwnd, IDC_ROOT));  // the typed root is discarded
+  SetDlgItemTextA(hwnd, IDC_ROOT, "C:\\new6350");
+  s.Click(IDOK);
+  EXPECT_EQ("6350", ReadDevType());
+  EXPECT_EQ("C:\\new6350", ReadRootFolder("6350"));
+  EXPECT_EQ("C:\\old6310", ReadRootFolder("6310"));
+}
+
+TEST(SettingsDialog, AnEmptyRootKeepsTheStoredOneAndCancelStoresNothing) {
+  {
+    Settings s({"COM1", "COM3"});
+    WriteSetting("6310_Root", "C:\\kept");
+    HWND hwnd = s.Open();
+    ASSERT_NE(nullptr, hwnd);
+    SendDlgItemMessageA(hwnd, IDC_PORT, CB_SETCURSEL, 1, 0);
+    SetDlgItemTextA(hwnd, IDC_ROOT, "");
+    s.Click(IDOK);
+    EXPECT_EQ("COM3", ReadComPort());
+    EXPECT_EQ("C:\\kept", ReadRootFolder("6310"));
+  }
+  Settings s({"COM1", "COM3"});
+  const std::string before = ReadFileBytes(SettingsFilePath());
+  HWND hwnd = s.Open();
+  ASSERT_NE(nullptr, hwnd);
+  SendDlgItemMessageA(hwnd, IDC_PORT, CB_SETCURSEL, 1, 0);
+  s.SelectModel(3);
+  SetDlgItemTextA(hwnd, IDC_ROOT, "C:\\elsewhere");
+  s.Click(IDCANCEL);
+  EXPECT_EQ(nullptr, s.dialog.GetSafeHwnd());
+  EXPECT_EQ(before, ReadFileBytes(SettingsFilePath()));
+}
+
+}  // namespace
