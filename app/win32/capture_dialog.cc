@@ -184,7 +184,12 @@ void CaptureDialog::SetPathHints(const std::string& excelHint, const std::string
   SetDlgItemTextA(GetSafeHwnd(), IDC_TXT_HINT, textHint.c_str());
 }
 
-void CaptureDialog::SetModelLabel(const std::string& text) { ModelLabel().SetLabelText(text); }
+void CaptureDialog::SetModelLabel(const std::string& text) {
+  // The control's own text too, for screen readers and other programs
+  // that read it; the label paints its label text.
+  SetDlgItemTextA(GetSafeHwnd(), IDC_MODEL_LABEL, text.c_str());
+  ModelLabel().SetLabelText(text);
+}
 
 void CaptureDialog::SetPortStatus(const std::string& text, bool alert) {
   statusAlert_ = alert;

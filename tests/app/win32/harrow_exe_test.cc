@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/platform.h"
+
+#include "app/settings.h"
 #include "app/win32/resource.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -35,12 +39,12 @@ class Running {
     CloseHandle(info_.hProcess);
   }
   bool Started() const { return started_; }
-  /// The process's top-level window with `caption`, waited for up to 20 s.
-  HWND Window(const char* caption) const {
+  /// The process's top-level window with `caption` (and of the class
+  /// `cls`, when given), waited for up to 20 s.
+  HWND Window(const char* caption, const char* cls = nullptr) const {
     for (int i = 0; i < 400; ++i) {
       HWND found = nullptr;
-      for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, caption); w;
-           w = FindWindowExA(nullptr, w, nullptr, caption)) {
+      for (HWND w = FindWindowExA(nullptr, nullptr, cls, caption); w; w = FindWindowExA(nullptr, w, cls, caption)) {
         DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
         if (pid == info_.dwProcessId && IsWindowVisible(w)) found = w;
@@ -62,6 +66,17 @@ class Running {
   PROCESS_INFORMATION info_{};
   bool started_ = false;
 };
+
+// The texts of a message box's static controls, one after the other.
+std::string BoxText(HWND box) {
+  std::string all;
+  for (HWND c = FindWindowExA(box, nullptr, "Static", nullptr); c; c = FindWindowExA(box, c, "Static", nullptr)) {
+    char text[512] = {};
+    GetWindowTextA(c, text, sizeof text);
+    all += text;
+  }
+  return all;
+}
 
 std::string ItemText(HWND dialog, int id) {
   char text[256] = {};
@@ -87,6 +102,8 @@ TEST(HarrowExe, AboutBoxShowsItsOwnVersion) {
 }
 
 TEST(HarrowExe, CaptureWindowOpensTheAboutBoxAndClosesByTheCloseBox) {
+  IsolatedSettings env;
+  WriteSetting("ComPort", "COM1");
   Running harrow("");
   ASSERT_TRUE(harrow.Started()) << HarrowExe();
   HWND window = harrow.Window("Harrow ");
@@ -99,6 +116,49 @@ TEST(HarrowExe, CaptureWindowOpensTheAboutBoxAndClosesByTheCloseBox) {
   ExpectAboutBoxAndClose(harrow);
   PostMessageA(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(0u, harrow.ExitCode());
+}
+
+TEST(HarrowExe, APortThatCannotBeOpenedIsAnErrorBoxBeforeTheWindow) {
+  IsolatedSettings env;  // inherited by the program started below
+  WriteSetting("ComPort", "COM31");
+  WriteSetting("6310_Root", env.dir() / "root");
+  Running harrow("");
+  ASSERT_TRUE(harrow.Started()) << HarrowExe();
+  HWND box = harrow.Window("Harrow", "#32770");
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ(0u, BoxText(box).find("Unable to open COM-port COM31")) << BoxText(box);
+  // The window is not shown yet, nor are the folders made.
+  EXPECT_FALSE(PathExists(LogFolder()));
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  HWND window = harrow.Window("Harrow ");
+  ASSERT_NE(nullptr, window);
+  EXPECT_EQ(ExcelFolder() + "\\YY_MM_DD_HH_MM_SS.xls", ItemText(window, IDC_XLS_HINT));
+  EXPECT_TRUE(PathExists(LogFolder()));
+  PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(0u, harrow.ExitCode());
+  EXPECT_NE(std::string::npos, ReadFileBytes(GlimmerFilePath()).find("COM31"));
+}
+
+TEST(HarrowExe, StartsWithoutASettingsFile) {
+  IsolatedSettings env;
+  ASSERT_FALSE(PathExists(SettingsFilePath()));
+  Running harrow("");
+  ASSERT_TRUE(harrow.Started()) << HarrowExe();
+  // COM1, the built-in port, may or may not open under wine.
+  for (int i = 0; i < 100; ++i) {
+    HWND box = FindWindowExA(nullptr, nullptr, "#32770", "Harrow");
+    if (box && IsWindowVisible(box)) PostMessageA(box, WM_COMMAND, IDOK, 0);
+    HWND window = FindWindowExA(nullptr, nullptr, "#32770", "Harrow ");
+    if (window && IsWindowVisible(window)) break;
+    Sleep(100);
+  }
+  HWND window = harrow.Window("Harrow ");
+  ASSERT_NE(nullptr, window);
+  EXPECT_EQ("6310", ItemText(window, IDC_MODEL_LABEL));
+  EXPECT_EQ(TextFolder() + "\\YY_MM_DD_HH_MM_SS.txt", ItemText(window, IDC_TXT_HINT));
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0u, harrow.ExitCode());
+  EXPECT_NE(std::string::npos, ReadFileBytes(GlimmerFilePath()).find("COM1"));
 }
 
 }  // namespace
