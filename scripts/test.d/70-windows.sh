@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows build: cross-built with mingw-w64 and its tests run under
 # wine in a fresh wine prefix of its own, first the headless ones, then the
-# window tests ("gui.") on a virtual X display; the 32-bit build is compiled
-# too.
+# window tests ("gui.") on a virtual X display, then the live captures of
+# harrow-capture.exe and of harrow.exe's window from reader-sim through a
+# COM port; the zip for the labs is packed and the 32-bit build compiled.
 set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 cd "$HARROW_ROOT"
@@ -40,6 +41,17 @@ timeout 180 tests/wine/com_port_run.sh build/win64
 echo "-- live capture under wine"
 [ -x build/release/tools/reader-sim ] || build_tree build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 timeout 300 tests/wine/live_capture_run.sh build/win64 build/release
+echo "-- the capture window of harrow.exe, live under wine"
+timeout 300 tests/app/win32/live_window_run.sh build/win64 build/release
+
+echo "-- the Windows zip"
+ninja -C build/win64 harrow_zip >/dev/null
+python3 - build/win64/harrow-*-windows.zip <<'PY'
+import sys, zipfile
+names = {n.rsplit("/", 1)[-1] for n in zipfile.ZipFile(sys.argv[1]).namelist()}
+missing = {"harrow.exe", "harrow-capture.exe"} - names
+sys.exit(f"{sys.argv[1]} lacks {sorted(missing)}" if missing else 0)
+PY
 
 build_tree build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBUILD_TESTING=OFF

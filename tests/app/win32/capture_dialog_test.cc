@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -275,6 +276,58 @@ TEST(SettingsDialog, AnEmptyRootKeepsTheStoredOneAndCancelStoresNothing) {
   s.Click(IDCANCEL);
   EXPECT_EQ(nullptr, s.dialog.GetSafeHwnd());
   EXPECT_EQ(before, ReadFileBytes(SettingsFilePath()));
+}
+
+}  // namespace
+
+namespace {
+
+// A live capture through a COM port of wine that the driver script
+// (tests/app/win32/live_window_run.sh) backs by a Linux pty on which
+// reader-sim plays the reader: HARROW_LIVE_PORT names the port,
+// HARROW_LIVE_ROOT the model's root, and the script compares the exports
+// with those of the Linux build. Skipped without them.
+TEST(CaptureDialogLive, LinesFromTheReaderFillTheListAndTheReportIsExported) {
+  const char* portVar = std::getenv("HARROW_LIVE_PORT");
+  const char* rootVar = std::getenv("HARROW_LIVE_ROOT");
+  if (!portVar || !rootVar) GTEST_SKIP() << "needs HARROW_LIVE_PORT and HARROW_LIVE_ROOT (live_window_run.sh)";
+  // Copies: the environment changes below.
+  const std::string port = portVar, root = rootVar;
+  IsolatedSettings env;
+  WriteSetting("ComPort", port);
+  WriteSetting("DevType", "6310");
+  WriteSetting("6310_Root", root);
+  SystemClock clock;
+  TestCaptureDialog window(clock);
+  HWND hwnd = window.Create();
+  ASSERT_NE(nullptr, hwnd);
+  ShowWindow(hwnd, SW_SHOW);
+  ASSERT_TRUE(window.boxes.empty()) << window.boxes[0].first;
+  // Until the report is exported and the reader has gone quiet.
+  const DWORD start = GetTickCount();
+  size_t rows = 0;
+  DWORD quietSince = GetTickCount();
+  while (GetTickCount() - start < 60000) {
+    Pump();
+    const size_t now = static_cast<size_t>(SendDlgItemMessageA(hwnd, IDC_LINES, LB_GETCOUNT, 0, 0));
+    if (now != rows) {
+      rows = now;
+      quietSince = GetTickCount();
+    }
+    if (FileCount(TextFolder()) > 0 && GetTickCount() - quietSince > 1500) break;
+    Sleep(20);
+  }
+  ASSERT_EQ(1u, FileCount(TextFolder()));
+  ASSERT_GT(rows, 0u);
+  EXPECT_EQ(window.Lines().Store().Size(), rows);
+  EXPECT_EQ(static_cast<LRESULT>(rows - 1), SendDlgItemMessageA(hwnd, IDC_LINES, LB_GETCURSEL, 0, 0));
+  // The driver checks the rows against the traffic log.
+  std::printf("list rows: %zu\n", rows);
+  SendMessageA(hwnd, WM_CLOSE, 0, 0);
+  Pump();
+  EXPECT_EQ(nullptr, window.GetSafeHwnd());
+  EXPECT_EQ(1u, FileCount(TextFolder()));  // nothing was pending
+  EXPECT_NE(std::string::npos, ReadFileBytes(GlimmerFilePath()).find(port));
 }
 
 }  // namespace
