@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -186,6 +187,53 @@ TEST(CaptureDialog, NoticesShowInTheWindowUntilDismissed) {
   EXPECT_FALSE(IsWindowVisible(text));
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd, IDC_XLS_HINT)));
   EXPECT_TRUE(c.window.boxes.empty());  // no message box on the way
+}
+
+// Plays the user of the settings dialog the capture window opens modally:
+// waits for it, picks port entry `port` (unless -1) and clicks `button`.
+std::thread AnswerSettings(int port, int button) {
+  return std::thread([port, button] {
+    for (int i = 0; i < 200; ++i) {
+      HWND dialog = FindWindowExA(nullptr, nullptr, "#32770", "Settings");
+      if (dialog && IsWindowVisible(dialog)) {
+        if (port >= 0) SendDlgItemMessageA(dialog, IDC_PORT, CB_SETCURSEL, port, 0);
+        PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+        return;
+      }
+      Sleep(50);
+    }
+  });
+}
+
+TEST(CaptureDialog, SettingsReconnectOnlyWhenOKChangedThePort) {
+  Capture c;
+  HWND hwnd = c.Open();
+  ASSERT_NE(nullptr, hwnd);
+  c.window.SetPortLister([] { return std::vector<std::string>{kNoPort, "COM33"}; });
+  const std::string logBefore = ReadFileBytes(CaptureSession::TrafficLogPath());
+  c.window.boxes.clear();
+  // Cancel after a change: nothing changes.
+  std::thread user = AnswerSettings(1, IDCANCEL);
+  SendDlgItemMessageA(hwnd, IDC_SETTINGS, BM_CLICK, 0, 0);
+  user.join();
+  Pump();
+  EXPECT_EQ(kNoPort, ReadComPort());
+  EXPECT_EQ(logBefore, ReadFileBytes(CaptureSession::TrafficLogPath()));  // not reopened
+  // OK without a change: the settings applied again, no reconnection.
+  user = AnswerSettings(-1, IDOK);
+  SendDlgItemMessageA(hwnd, IDC_SETTINGS, BM_CLICK, 0, 0);
+  user.join();
+  Pump();
+  EXPECT_TRUE(c.window.boxes.empty());
+  EXPECT_NE(logBefore, ReadFileBytes(CaptureSession::TrafficLogPath()));  // a new start banner
+  // OK with another port: it is tried, and its failure shown once.
+  user = AnswerSettings(1, IDOK);
+  SendDlgItemMessageA(hwnd, IDC_SETTINGS, BM_CLICK, 0, 0);
+  user.join();
+  Pump();
+  EXPECT_EQ("COM33", c.window.Session().ComPort());
+  ASSERT_EQ(1u, c.window.boxes.size());
+  EXPECT_NE(std::string::npos, c.window.boxes[0].first.find("COM33"));
 }
 
 // The settings dialog, created modeless with a fixed port list.
