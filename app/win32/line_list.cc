@@ -23,6 +23,11 @@ void OwnerDataLineList::Publish() {
   shown_ = store_.Size();
   SendMessageA(list_, LB_SETCOUNT, shown_, 0);
   if (shown_ > 0) SendMessageA(list_, LB_SETCURSEL, shown_ - 1, 0);
+  // The list box scrolls the rows it had on show for the new count and the
+  // selection, and under a stream of notifications (which come before any
+  // WM_PAINT) wine leaves stale rows behind: every visible row is drawn
+  // again now, once a batch.
+  RedrawWindow(list_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 void OwnerDataLineList::Clear() {
