@@ -1,6 +1,6 @@
 #include "app/win32/capture_dialog.h"
 
-#include <cstdio>
+#include <iterator>
 
 #include "app/win32/resource.h"
 
