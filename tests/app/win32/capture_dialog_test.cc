@@ -194,8 +194,15 @@ TEST(CaptureDialog, NoticesShowInTheWindowUntilDismissed) {
 std::thread AnswerSettings(int port, int button) {
   return std::thread([port, button] {
     for (int i = 0; i < 200; ++i) {
-      HWND dialog = FindWindowExA(nullptr, nullptr, "#32770", "Settings");
-      if (dialog && IsWindowVisible(dialog)) {
+      HWND dialog = nullptr;
+      // This test program's own: other tests may run beside it.
+      for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", "Settings"); w;
+           w = FindWindowExA(nullptr, w, "#32770", "Settings")) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(w)) dialog = w;
+      }
+      if (dialog) {
         if (port >= 0) SendDlgItemMessageA(dialog, IDC_PORT, CB_SETCURSEL, port, 0);
         PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
         return;

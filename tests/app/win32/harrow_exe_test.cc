@@ -39,17 +39,21 @@ class Running {
     CloseHandle(info_.hProcess);
   }
   bool Started() const { return started_; }
-  /// The process's top-level window with `caption` (and of the class
-  /// `cls`, when given), waited for up to 20 s.
+  /// The process's visible top-level window with `caption` (and of the
+  /// class `cls`, when given), or null.
+  HWND Find(const char* caption, const char* cls = nullptr) const {
+    HWND found = nullptr;
+    for (HWND w = FindWindowExA(nullptr, nullptr, cls, caption); w; w = FindWindowExA(nullptr, w, cls, caption)) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(w, &pid);
+      if (pid == info_.dwProcessId && IsWindowVisible(w)) found = w;
+    }
+    return found;
+  }
+  /// Find, waited for up to 20 s.
   HWND Window(const char* caption, const char* cls = nullptr) const {
     for (int i = 0; i < 400; ++i) {
-      HWND found = nullptr;
-      for (HWND w = FindWindowExA(nullptr, nullptr, cls, caption); w; w = FindWindowExA(nullptr, w, cls, caption)) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == info_.dwProcessId && IsWindowVisible(w)) found = w;
-      }
-      if (found) return found;
+      if (HWND found = Find(caption, cls)) return found;
       Sleep(50);
     }
     return nullptr;
@@ -145,11 +149,8 @@ TEST(HarrowExe, StartsWithoutASettingsFile) {
   Running harrow("");
   ASSERT_TRUE(harrow.Started()) << HarrowExe();
   // COM1, the built-in port, may or may not open under wine.
-  for (int i = 0; i < 100; ++i) {
-    HWND box = FindWindowExA(nullptr, nullptr, "#32770", "Harrow");
-    if (box && IsWindowVisible(box)) PostMessageA(box, WM_COMMAND, IDOK, 0);
-    HWND window = FindWindowExA(nullptr, nullptr, "#32770", "Harrow ");
-    if (window && IsWindowVisible(window)) break;
+  for (int i = 0; i < 100 && !harrow.Find("Harrow "); ++i) {
+    if (HWND box = harrow.Find("Harrow", "#32770")) PostMessageA(box, WM_COMMAND, IDOK, 0);
     Sleep(100);
   }
   HWND window = harrow.Window("Harrow ");
