@@ -271,12 +271,12 @@ int32_t PosixSerialDevice::Open(const std::string& portName) {
 void PosixSerialDevice::ArmLineTimer() {
   bool wanted = lineTimer_ >= 0 && countersKept_ && (mask_ & kLineEvents);
   if (wanted == lineTimerArmed_) return;
-  itimerspec spec{};
+  itimerspec period{};
   if (wanted) {
-    spec.it_interval.tv_nsec = kLineEventPollMs * 1000000L;
-    spec.it_value = spec.it_interval;
+    period.it_interval.tv_nsec = kLineEventPollMs * 1000000L;
+    period.it_value = period.it_interval;
   }
-  if (::timerfd_settime(lineTimer_, 0, &spec, nullptr) == 0) lineTimerArmed_ = wanted;
+  if (::timerfd_settime(lineTimer_, 0, &period, nullptr) == 0) lineTimerArmed_ = wanted;
 }
 
 uint32_t PosixSerialDevice::TakeLineEvents() {
