@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -117,14 +116,10 @@ bool ProcessMayBeRunning(unsigned long pid) {
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
 }
 
-std::string MachineName() {
+std::string HostName() {
   char buf[256] = {};
-  if (::gethostname(buf, sizeof buf - 1) != 0 || !buf[0]) return "host";
-  std::string name = buf;
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') c = '_';
-  }
-  return name;
+  if (::gethostname(buf, sizeof buf - 1) != 0) return "";
+  return buf;
 }
 
 void LowerThreadPriority() {

@@ -6,7 +6,6 @@
 #include <io.h>
 
 #include <atomic>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -243,15 +242,11 @@ bool ProcessMayBeRunning(unsigned long pid) {
   return running;
 }
 
-std::string MachineName() {
+std::string HostName() {
   char buf[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD size = sizeof buf;
-  if (!::GetComputerNameA(buf, &size) || size == 0) return "host";
-  std::string name(buf, size);
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') c = '_';
-  }
-  return name;
+  if (!::GetComputerNameA(buf, &size)) return "";
+  return std::string(buf, size);
 }
 
 AtomicFile::AtomicFile() : impl_(std::make_unique<Impl>()) {}

@@ -4,6 +4,15 @@
 
 #include <cctype>
 
+std::string MachineName() {
+  std::string name = HostName();
+  if (name.empty()) return "host";
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') c = '_';
+  }
+  return name;
+}
+
 std::string AtomicTempInfix() {
   return ".tmp-" + MachineName() + "-" + std::to_string(CurrentProcessId()) + "-";
 }

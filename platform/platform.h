@@ -86,7 +86,10 @@ unsigned long CurrentProcessId();
 /// False only when no process `pid` runs on this machine now.
 bool ProcessMayBeRunning(unsigned long pid);
 
-/// This machine's name, with every character but letters, digits and '.'
+/// This machine's name as the system gives it; empty when it gives none.
+std::string HostName();
+
+/// This machine's name, "host" when the system gives none, with every character but letters, digits and '.'
 /// made '_' (so it never holds the '-' that separates the parts of a
 /// temporary file's name).
 std::string MachineName();

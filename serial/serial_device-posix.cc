@@ -652,16 +652,15 @@ std::string StablePortName(const std::string& portName, const std::string& stabl
   if (!folder.empty() && folder.back() != '/') folder += '/';
   std::string path = PortDevicePath(portName);
   if (path.rfind(folder, 0) == 0) return path;
-  char target[PATH_MAX];
-  if (!::realpath(path.c_str(), target)) return portName;
+  const std::string target = ResolvedPortDevice(portName);
+  if (target.empty()) return portName;
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return portName;
   std::string found = portName;
   while (dirent* entry = ::readdir(dir)) {
     if (entry->d_name[0] == '.') continue;
     std::string link = folder + entry->d_name;
-    char resolved[PATH_MAX];
-    if (::realpath(link.c_str(), resolved) && std::strcmp(resolved, target) == 0) {
+    if (ResolvedPortDevice(link) == target) {
       found = link;
       break;
     }
