@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -54,15 +53,15 @@ bool DeflateInto(z_stream* stream, DeflateBuffer& out, const unsigned char* data
     stream->avail_in = static_cast<uInt>(piece);
     int mode = piece == size ? flush : Z_NO_FLUSH;
     do {
-      out.Reserve(4096);
-      size_t room = std::min<size_t>(out.capacity - out.used, UINT_MAX);
-      stream->next_out = reinterpret_cast<Bytef*>(out.data.get() + out.used);
+      size_t room = 0;
+      stream->next_out = reinterpret_cast<Bytef*>(out.Room(4096, &room));
+      room = std::min<size_t>(room, UINT_MAX);
       stream->avail_out = static_cast<uInt>(room);
       if (deflate(stream, mode) == Z_STREAM_ERROR) {
         *why = "compression failed (zlib)";
         return false;
       }
-      out.used += room - stream->avail_out;
+      out.Commit(room - stream->avail_out);
     } while (stream->avail_out == 0);
     data += piece;
     size -= piece;
@@ -72,14 +71,37 @@ bool DeflateInto(z_stream* stream, DeflateBuffer& out, const unsigned char* data
 
 }  // namespace
 
-void DeflateBuffer::Reserve(size_t n) {
-  if (capacity - used >= n) return;
-  size_t bigger = std::max<size_t>(capacity * 2, 1 << 16);
-  while (bigger - used < n) bigger *= 2;
-  std::unique_ptr<char[]> moved(new char[bigger]);
-  if (used > 0) std::memcpy(moved.get(), data.get(), used);
-  data = std::move(moved);
-  capacity = bigger;
+char* DeflateBuffer::Room(size_t n, size_t* room) {
+  if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < n) {
+    // Blocks double up to 1 MiB: a small member takes one small block, a
+    // large one a few dozen at most.
+    size_t last = blocks_.empty() ? 0 : blocks_.back().capacity;
+    size_t size = std::max(n, std::clamp<size_t>(2 * last, 1 << 16, 1 << 20));
+    blocks_.push_back(Block{std::unique_ptr<char[]>(new char[size]), size, 0});
+  }
+  Block& b = blocks_.back();
+  *room = b.capacity - b.used;
+  return b.data.get() + b.used;
+}
+
+void DeflateBuffer::Commit(size_t n) {
+  blocks_.back().used += n;
+  size_ += n;
+}
+
+void DeflateBuffer::Splice(DeflateBuffer&& other) {
+  for (Block& b : other.blocks_) {
+    if (b.used > 0) blocks_.push_back(std::move(b));
+  }
+  size_ += other.size_;
+  other.blocks_.clear();
+  other.size_ = 0;
+}
+
+void DeflateBuffer::Clear() {
+  if (blocks_.size() > 1) blocks_.resize(1);
+  if (!blocks_.empty()) blocks_.front().used = 0;
+  size_ = 0;
 }
 
 ZipWriter::ZipWriter(ByteSink& sink, int level, uint64_t limit)
@@ -167,7 +189,7 @@ bool ZipWriter::Begin(std::string_view name, std::string* err) {
   open_ = true;
   crc_ = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
   size_ = 0;
-  compressed_.used = 0;
+  compressed_.Clear();
   dirty_ = false;
   return true;
 }
@@ -194,10 +216,10 @@ bool ZipWriter::Append(std::string_view bytes, std::string* err) {
   return Deflate(data, bytes.size(), Z_NO_FLUSH, err);
 }
 
-bool ZipWriter::AppendPiece(const DeflatedPiece& piece, std::string* err) {
+bool ZipWriter::AppendPiece(DeflatedPiece& piece, std::string* err) {
   if (failed_) return Fail(err, error_);
   if (!open_) return Fail(err, "zip data outside a member");
-  if (piece.Size() > limit_ - size_ || piece.Deflated().size() > limit_ ||
+  if (piece.Size() > limit_ - size_ || piece.DeflatedSize() > limit_ ||
       piece.Size() > static_cast<uint64_t>(std::numeric_limits<z_off_t>::max()))
     return Fail(err, "zip member " + members_.back().name + " would be larger than a zip file without ZIP64 holds");
   // What the member's own stream holds must end on a byte boundary before
@@ -208,10 +230,7 @@ bool ZipWriter::AppendPiece(const DeflatedPiece& piece, std::string* err) {
     if (deflateReset(stream_) != Z_OK) return Fail(err, "cannot reset the compression (zlib)");
     dirty_ = false;
   }
-  std::string_view bytes = piece.Deflated();
-  compressed_.Reserve(bytes.size());
-  if (!bytes.empty()) std::memcpy(compressed_.data.get() + compressed_.used, bytes.data(), bytes.size());
-  compressed_.used += bytes.size();
+  compressed_.Splice(std::move(piece.deflated_));
   crc_ = static_cast<uint32_t>(crc32_combine(crc_, piece.Crc(), static_cast<z_off_t>(piece.Size())));
   size_ += piece.Size();
   return true;
@@ -225,7 +244,7 @@ bool ZipWriter::End(std::string* err) {
   Member& m = members_.back();
   m.crc = crc_;
   m.size = size_;
-  m.compressedSize = compressed_.used;
+  m.compressedSize = compressed_.Size();
   if (m.compressedSize > limit_ || m.offset > limit_)
     return Fail(err, "zip member " + m.name + " lies beyond what a zip file without ZIP64 holds");
 
@@ -234,7 +253,8 @@ bool ZipWriter::End(std::string* err) {
   PutMemberFields(header, m.crc, m.compressedSize, m.size, m.name.size());
   Put16(header, 0);  // no extra field
   header += m.name;
-  return Emit(header.data(), header.size(), err) && Emit(compressed_.data.get(), compressed_.used, err);
+  return Emit(header.data(), header.size(), err) &&
+         compressed_.ForEachBlock([&](std::string_view block) { return Emit(block.data(), block.size(), err); });
 }
 
 bool ZipWriter::Finish(std::string* err) {

@@ -11,16 +11,39 @@
 
 typedef struct z_stream_s z_stream;
 
-/// Deflated bytes held in memory: left uninitialised, so that only the
-/// pages written are touched, and reused from member to member.
-struct DeflateBuffer {
-  std::unique_ptr<char[]> data;
-  size_t capacity = 0;
-  size_t used = 0;
+/// Deflated bytes held in memory as a chain of blocks: growing never copies
+/// what is held, blocks are left uninitialised so that only the pages
+/// written are touched, and the first block is reused from member to member.
+class DeflateBuffer {
+ public:
+  /// Room for at least `n` more bytes at the end; `*room` is set to all the
+  /// room there is. Commit what was written there.
+  char* Room(size_t n, size_t* room);
+  /// Counts `n` bytes written at the last Room as held.
+  void Commit(size_t n);
+  /// Moves every block of `other` behind what this buffer holds.
+  void Splice(DeflateBuffer&& other);
+  /// Forgets what is held, keeping the first block for reuse.
+  void Clear();
+  size_t Size() const { return size_; }
+  /// Calls fn(std::string_view) for every block's bytes, in order, until it returns false;
+  /// true when every call did.
+  template <typename Fn>
+  bool ForEachBlock(Fn&& fn) const {
+    for (const Block& b : blocks_) {
+      if (b.used > 0 && !fn(std::string_view(b.data.get(), b.used))) return false;
+    }
+    return true;
+  }
 
-  /// Room for at least `n` more bytes.
-  void Reserve(size_t n);
-  std::string_view View() const { return std::string_view(data.get(), used); }
+ private:
+  struct Block {
+    std::unique_ptr<char[]> data;
+    size_t capacity = 0;
+    size_t used = 0;
+  };
+  std::vector<Block> blocks_;
+  size_t size_ = 0;
 };
 
 /// Part of a zip member deflated on its own, so that the parts of a large
@@ -39,7 +62,7 @@ class DeflatedPiece {
   /// Flushes what is held to a byte boundary; call once, after the last Append.
   bool Close(std::string* err);
 
-  std::string_view Deflated() const { return deflated_.View(); }
+  size_t DeflatedSize() const { return deflated_.Size(); }
   uint32_t Crc() const { return crc_; }
   uint64_t Size() const { return size_; }
 
@@ -47,6 +70,8 @@ class DeflatedPiece {
   bool Deflate(const unsigned char* data, size_t size, int flush, std::string* err);
 
   z_stream* stream_ = nullptr;
+  friend class ZipWriter;  // takes deflated_ over
+
   DeflateBuffer deflated_;
   uint32_t crc_ = 0;
   uint64_t size_ = 0;
@@ -81,8 +106,8 @@ class ZipWriter {
   /// Adds bytes to the member begun last; false and `err` filled on failure.
   bool Append(std::string_view bytes, std::string* err);
   /// Adds a closed piece to the member begun last, as if its bytes had been
-  /// appended; false and `err` filled on failure.
-  bool AppendPiece(const DeflatedPiece& piece, std::string* err);
+  /// appended, taking over its deflated bytes; false and `err` filled on failure.
+  bool AppendPiece(DeflatedPiece& piece, std::string* err);
   /// Ends the member and writes it to the sink; false and `err` filled on failure.
   bool End(std::string* err);
   /// Writes the central directory and the end record. True only when every
