@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -56,8 +57,13 @@ char* StoreNumber(char* at, double value) {
     return std::to_chars(at, at + 24, static_cast<int64_t>(value)).ptr;
   if (magnitude >= 1e-3 && magnitude < 1e9) {
     for (int k = 1; k < 7; ++k) {
-      double scaled = std::round(magnitude * kPowers[k]);
-      if (scaled / kPowers[k] != magnitude) continue;
+      const double product = magnitude * kPowers[k];  // below 1e15: an int64_t holds it
+      // Truncating product + 0.5 rounds to the nearest integer, except for
+      // a fraction of about one half, where no decimal of k places fits anyway.
+      const double scaled = static_cast<double>(static_cast<int64_t>(product + 0.5));
+      // If the decimal fits, the product lies within two units in its last
+      // place of the integer; only then is the exact (and slow) division asked.
+      if (std::fabs(product - scaled) > product * 0x1p-50 || scaled / kPowers[k] != magnitude) continue;
       char digits[24];
       char* end = std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(scaled)).ptr;
       int n = static_cast<int>(end - digits);
@@ -287,7 +293,7 @@ class AppendingOutput : public SheetOutput {
 class SheetWriter {
  public:
   SheetWriter(SheetOutput& out, std::string* err)
-      : out_(out), err_(err), buffer_(kBlock), at_(buffer_.data()), end_(buffer_.data() + kBlock) {}
+      : out_(out), err_(err), buffer_(new char[kBlock]), at_(buffer_.get()), end_(buffer_.get() + kBlock) {}
 
   /// Everything before the first row.
   void Head(const Workbook& workbook) {
@@ -326,9 +332,9 @@ class SheetWriter {
 
   /// Hands on what the buffer holds; true when every block so far reached the output.
   bool Flush() {
-    std::string_view bytes(buffer_.data(), at_ - buffer_.data());
+    std::string_view bytes(buffer_.get(), at_ - buffer_.get());
     if (ok_ && !bytes.empty()) ok_ = out_.Take(bytes, err_);
-    at_ = buffer_.data();
+    at_ = buffer_.get();
     return ok_;
   }
 
@@ -430,7 +436,7 @@ class SheetWriter {
 
   SheetOutput& out_;
   std::string* err_;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;  // uninitialised: only what is written is touched
   char* at_;
   char* end_;
   bool ok_ = true;
@@ -471,17 +477,22 @@ bool WriteRowsInPieces(const Workbook& workbook, ZipWriter& zip, size_t pieces, 
     writer.Rows(workbook, cuts[i], cuts[i + 1]);
     ok[i] = writer.Flush() && deflated[i]->Close(&errors[i]);
   };
+  // The pieces go to whichever thread is free next, one thread per core:
+  // a core taken by another program then holds up one piece, not a share.
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i = next++; i < n; i = next++) run(i);
+  };
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
   std::vector<std::thread> threads;
-  for (size_t i = 1; i < n; ++i) {
+  for (size_t t = 1; t < std::min(n, cores); ++t) {
     try {
-      threads.emplace_back(run, i);
+      threads.emplace_back(work);
     } catch (const std::system_error&) {
-      // No thread to be had: this piece waits for the calling thread.
-      break;
+      break;  // no thread to be had: the calling thread does the rest
     }
   }
-  run(0);
-  for (size_t i = threads.size() + 1; i < n; ++i) run(i);
+  work();
   for (std::thread& t : threads) t.join();
   for (size_t i = 0; i < n; ++i) {
     if (!ok[i]) {

@@ -15,8 +15,8 @@ constexpr int kXlsxDeflateLevel = 1;
 /// kXlsxCellsPerPiece cells and at most kXlsxMaxPieces, that are laid out
 /// and deflated side by side. The number of pieces depends on the cells
 /// alone, never on the machine, so the same sheet gives the same bytes.
-constexpr size_t kXlsxCellsPerPiece = 65536;
-constexpr size_t kXlsxMaxPieces = 4;
+constexpr size_t kXlsxCellsPerPiece = 32768;
+constexpr size_t kXlsxMaxPieces = 8;
 /// How many pieces a sheet of `cells` cells is written in.
 size_t XlsxSheetPieces(size_t cells);
 
