@@ -61,8 +61,9 @@ char* StoreNumber(char* at, double value) {
       // Truncating product + 0.5 rounds to the nearest integer, except for
       // a fraction of about one half, where no decimal of k places fits anyway.
       const double scaled = static_cast<double>(static_cast<int64_t>(product + 0.5));
-      // If the decimal fits, the product lies within two units in its last
-      // place of the integer; only then is the exact (and slow) division asked.
+      // If the decimal fits, the product differs from the integer by two
+      // roundings at most, well within 2^-50 of it; only then is the exact
+      // (and slow) division asked.
       if (std::fabs(product - scaled) > product * 0x1p-50 || scaled / kPowers[k] != magnitude) continue;
       char digits[24];
       char* end = std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(scaled)).ptr;

@@ -69,6 +69,33 @@ bool DeflateInto(z_stream* stream, DeflateBuffer& out, const unsigned char* data
   return true;
 }
 
+/// A raw deflate stream at `level` (0-9), or nullptr when zlib cannot set one up.
+z_stream* NewRawDeflateStream(int level) {
+  auto* stream = new z_stream();
+  // Negative window bits: raw deflate, without the zlib header and trailer
+  // that a zip member must not have.
+  if (deflateInit2(stream, std::clamp(level, 0, 9), Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK)
+    return stream;
+  delete stream;
+  return nullptr;
+}
+
+void FreeDeflateStream(z_stream* stream) {
+  if (!stream) return;
+  deflateEnd(stream);
+  delete stream;
+}
+
+/// The CRC-32 `crc` carried on over `bytes`.
+uint32_t CrcOver(uint32_t crc, std::string_view bytes) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (size_t at = 0; at < bytes.size(); at += kPiece) {
+    size_t n = std::min(bytes.size() - at, kPiece);
+    crc = static_cast<uint32_t>(crc32(crc, data + at, static_cast<uInt>(n)));
+  }
+  return crc;
+}
+
 }  // namespace
 
 char* DeflateBuffer::Room(size_t n, size_t* room) {
@@ -106,23 +133,14 @@ void DeflateBuffer::Clear() {
 
 ZipWriter::ZipWriter(ByteSink& sink, int level, uint64_t limit)
     : sink_(sink), level_(std::clamp(level, 0, 9)), limit_(std::min(limit, kMaxZip32)) {
-  stream_ = new z_stream();
-  // Negative window bits: raw deflate, without the zlib header and trailer
-  // that a zip member must not have.
-  if (deflateInit2(stream_, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-    delete stream_;
-    stream_ = nullptr;
+  stream_ = NewRawDeflateStream(level_);
+  if (!stream_) {
     failed_ = true;
     error_ = "cannot set up the compression (zlib)";
   }
 }
 
-ZipWriter::~ZipWriter() {
-  if (stream_) {
-    deflateEnd(stream_);
-    delete stream_;
-  }
-}
+ZipWriter::~ZipWriter() { FreeDeflateStream(stream_); }
 
 bool ZipWriter::Fail(std::string* err, const std::string& why) {
   if (!failed_) {
@@ -143,30 +161,17 @@ bool ZipWriter::Emit(const void* data, size_t size, std::string* err) {
   return true;
 }
 
-DeflatedPiece::DeflatedPiece(int level) {
-  stream_ = new z_stream();
-  if (deflateInit2(stream_, std::clamp(level, 0, 9), Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-    delete stream_;
-    stream_ = nullptr;
-  }
+DeflatedPiece::DeflatedPiece(int level) : stream_(NewRawDeflateStream(level)) {
   crc_ = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
 }
 
-DeflatedPiece::~DeflatedPiece() {
-  if (stream_) {
-    deflateEnd(stream_);
-    delete stream_;
-  }
-}
+DeflatedPiece::~DeflatedPiece() { FreeDeflateStream(stream_); }
 
 bool DeflatedPiece::Append(std::string_view bytes, std::string* err) {
-  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-  for (size_t at = 0; at < bytes.size(); at += kPiece) {
-    size_t n = std::min(bytes.size() - at, kPiece);
-    crc_ = static_cast<uint32_t>(crc32(crc_, data + at, static_cast<uInt>(n)));
-  }
+  crc_ = CrcOver(crc_, bytes);
   size_ += bytes.size();
-  return bytes.empty() || Deflate(data, bytes.size(), Z_NO_FLUSH, err);
+  return bytes.empty() ||
+         Deflate(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), Z_NO_FLUSH, err);
 }
 
 bool DeflatedPiece::Close(std::string* err) { return Deflate(nullptr, 0, Z_SYNC_FLUSH, err); }
@@ -206,14 +211,10 @@ bool ZipWriter::Append(std::string_view bytes, std::string* err) {
   if (bytes.empty()) return true;
   if (bytes.size() > limit_ - size_)
     return Fail(err, "zip member " + members_.back().name + " would be larger than a zip file without ZIP64 holds");
-  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-  for (size_t at = 0; at < bytes.size(); at += kPiece) {
-    size_t n = std::min(bytes.size() - at, kPiece);
-    crc_ = static_cast<uint32_t>(crc32(crc_, data + at, static_cast<uInt>(n)));
-  }
+  crc_ = CrcOver(crc_, bytes);
   size_ += bytes.size();
   dirty_ = true;
-  return Deflate(data, bytes.size(), Z_NO_FLUSH, err);
+  return Deflate(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), Z_NO_FLUSH, err);
 }
 
 bool ZipWriter::AppendPiece(DeflatedPiece& piece, std::string* err) {
