@@ -141,6 +141,17 @@ report() {
   check_whole "$root/Text" "$root/Excel" "$UNSAVED"
 }
 
+# After a run that must end well: exit status 0 (`why` explains another
+# status), the case's files counted by report, and every input line on
+# standard output.
+expect_whole_run() {
+  local rc=$1 why=${2:-}
+  echo "  exit status $rc"
+  [ "$rc" -eq 0 ] || fail "exit status $rc${why:+ ($why)}"
+  report "$D/root" "$D/in.txt" "$D/out"
+  [ "$OUT_LINES" -eq "$IN_LINES" ] || fail "stdout has $OUT_LINES of $IN_LINES lines"
+}
+
 # The reference report and workbook of one sample, from a plain replay.
 start_case reference
 "$CAPTURE" --quiet --model 6310 --root "$D/root" --replay "$SAMPLE" 2>"$D/err" || fail "reference replay failed"
@@ -156,10 +167,7 @@ timeout 60 prlimit --fsize=20000 "$CAPTURE" --model 6310 --root "$D/root" --repl
   2> >(cat >"$D/err") | cat >"$D/out"
 rc=${PIPESTATUS[0]}
 wait
-echo "  exit status $rc"
-[ "$rc" -eq 0 ] || fail "exit status $rc (153 is death by SIGXFSZ)"
-report "$D/root" "$D/in.txt" "$D/out"
-[ "$OUT_LINES" -eq "$IN_LINES" ] || fail "stdout has $OUT_LINES of $IN_LINES lines"
+expect_whole_run "$rc" "153 is death by SIGXFSZ"
 [ "$TEXTS" -eq 30 ] && [ "$PAIRED" -eq 30 ] || fail "$TEXTS reports, $PAIRED pairs of 30"
 expect_told "$D/err" "The traffic log $D/root/Log/USB_Serial.log refuses lines (write failed: File too large)" "log refused"
 [ "$LOGGED" -lt "$IN_LINES" ] || fail "the log was never refused: the limit did not bite"
@@ -202,10 +210,7 @@ if mount -t tmpfs -o size=96k tmpfs "$D/root" 2>"$D/mount.err"; then
   repeat 60 >"$D/in.txt"
   timeout 60 "$CAPTURE" --model 6310 --root "$D/root" --replay "$D/in.txt" >"$D/out" 2>"$D/err"
   rc=$?
-  echo "  exit status $rc"
-  [ "$rc" -eq 0 ] || fail "exit status $rc"
-  report "$D/root" "$D/in.txt" "$D/out"
-  [ "$OUT_LINES" -eq "$IN_LINES" ] || fail "stdout has $OUT_LINES of $IN_LINES lines"
+  expect_whole_run "$rc"
   [ "$TEXTS" -eq 60 ] && [ "$PAIRED" -eq 60 ] || fail "$TEXTS reports, $PAIRED pairs of 60"
   expect_told "$D/err" "The traffic log $D/root/Log/USB_Serial.log refuses lines (write failed: No space left on device)" "log refused"
   expect_told "$D/err" "Cannot open file for writing: $D/root/" "export refused"
@@ -228,10 +233,7 @@ if setpriv --reuid=65534 --regid=65534 --clear-groups true 2>/dev/null; then
   timeout 60 setpriv --reuid=65534 --regid=65534 --clear-groups \
     "$CAPTURE" --model 6310 --root "$D/root" --replay "$D/in.txt" >"$D/out" 2>"$D/err"
   rc=$?
-  echo "  exit status $rc"
-  [ "$rc" -eq 0 ] || fail "exit status $rc"
-  report "$D/root" "$D/in.txt" "$D/out"
-  [ "$OUT_LINES" -eq "$IN_LINES" ] || fail "stdout has $OUT_LINES of $IN_LINES lines"
+  expect_whole_run "$rc"
   [ "$PAIRED" -eq 5 ] || fail "$PAIRED pairs of 5"
   expect_told "$D/err" "The traffic log $D/root/Log/USB_Serial.log refuses lines (cannot open the file: Permission denied)" "log refused"
   expect_told "$D/err" "Cannot open file for writing: $D/root/Text/" "text export refused"
@@ -260,12 +262,9 @@ sleep 0.3
 kill -TERM "$capture"
 wait "$capture"
 rc=$?
-echo "  exit status $rc"
-[ "$rc" -eq 0 ] || fail "exit status $rc"
-report "$D/root" "$D/in.txt" "$D/out"
+expect_whole_run "$rc"
 expect_told "$D/err" "Lost the connection to the port $link" "port lost"
 expect_told "$D/err" "Reconnected to the port $link" "port back"
-[ "$OUT_LINES" -eq "$IN_LINES" ] || fail "stdout has $OUT_LINES of $IN_LINES lines"
 [ "$LOGGED" -eq "$IN_LINES" ] || fail "log has $LOGGED of $IN_LINES lines"
 [ "$PAIRED" -eq 5 ] || fail "$PAIRED pairs of 5"
 
