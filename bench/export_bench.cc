@@ -20,7 +20,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
