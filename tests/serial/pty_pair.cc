@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <thread>
 
@@ -56,6 +57,17 @@ int ThreadCount() {
   if (DIR* dir = ::opendir("/proc/self/task")) {
     while (dirent* e = ::readdir(dir)) count += e->d_name[0] != '.';
     ::closedir(dir);
+  }
+  return count;
+}
+
+int ThreadCountSettlingAt(int expected) {
+  // A joined thread has left its code but the kernel may list it under
+  // /proc/self/task a moment longer, until its exit is complete.
+  int count = ThreadCount();
+  for (int i = 0; i < 200 && count != expected; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    count = ThreadCount();
   }
   return count;
 }

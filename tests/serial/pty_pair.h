@@ -30,3 +30,6 @@ class PtyPair {
 
 /// Number of threads of this process.
 int ThreadCount();
+
+/// ThreadCount once it equals `expected`, or after two seconds whatever it is.
+int ThreadCountSettlingAt(int expected);
