@@ -1,8 +1,6 @@
 #include "report/c_number.h"
 
 #include <locale.h>
-#include <math.h>
-#include <string.h>
 #include <stdlib.h>
 
 namespace {
@@ -20,14 +18,7 @@ int CAtoi(const std::string& text) {
   return static_cast<int>(_strtoi64_l(text.c_str(), nullptr, 10, CLocale()));
 }
 
-double CAtof(const std::string& text) {
-  // The system's C library reads neither "inf" nor "nan"; the POSIX one
-  // does, and a token must lay out the same on both platforms.
-  const char* p = text.c_str();
-  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-  bool negative = *p == '-';
-  if (*p == '-' || *p == '+') ++p;
-  if (_strnicmp(p, "inf", 3) == 0) return negative ? -HUGE_VAL : HUGE_VAL;
-  if (_strnicmp(p, "nan", 3) == 0) return negative ? -NAN : NAN;
-  return _strtod_l(text.c_str(), nullptr, CLocale());
-}
+// The system's C library reads neither hex floats nor "inf" and "nan", and
+// follows the thread's locale: a report must lay out the same on both
+// platforms, so the value comes from our own reading.
+double CAtof(const std::string& text) { return StrtodC(text.c_str()); }

@@ -13,3 +13,7 @@
 int CAtoi(const std::string& text);
 /// atof of `text` in the "C" locale.
 double CAtof(const std::string& text);
+/// strtod of `text` in the "C" locale as the GNU C library gives it (hex
+/// floats, infinity, NaN with its payload, overflow to infinity), without
+/// the platform's C library or locale: what a Windows build reads with.
+double StrtodC(const char* text);

@@ -56,7 +56,8 @@ TEST(TokenListTest, NumbersIgnoreTheProcessLocaleAndLongDigitRuns) {
   // comma; the instrument's values are always written with a point.
   const char* old = std::setlocale(LC_NUMERIC, nullptr);
   std::string saved = old ? old : "C";
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8")) {
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") ||
+      std::setlocale(LC_NUMERIC, "German_Germany.1252")) {
     EXPECT_DOUBLE_EQ(CAtof("2.5"), 2.5);
   }
   std::setlocale(LC_NUMERIC, saved.c_str());
