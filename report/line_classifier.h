@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "report/token_list.h"
+
 // Small, independent tests that recognise the lines of an instrument report.
 // All texts are compared case-sensitively as bytes; a rule about the position
 // of a character means its first occurrence in the line.
@@ -17,6 +19,12 @@ class ReportLineClassifier {
   virtual bool IsEndOfTest(const std::string& line) const;
   /// Holds "End of Run" or "Final de Ejecucion".
   virtual bool IsEndOfRun(const std::string& line) const;
+  /// The pieces of `line` between runs of spaces, valid until the next
+  /// line is asked for.
+  const TokenList& TokensOf(const std::string& line) const { return tokens_.Of(line); }
+
+ private:
+  mutable TokenCache tokens_;
 };
 
 /// Model 6120: plates of 8 x 12 wells.

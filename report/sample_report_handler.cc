@@ -55,14 +55,14 @@ void SampleReportHandler::WriteTableHeaders() {
 }
 
 void SampleReportHandler::WriteBlankRow(const std::string& line) {
-  const TokenList& tokens = TokensOf(line);
+  const TokenList& tokens = modelClassifier_.TokensOf(line);
   if (tokens.Count() != 2) return;
   Put(kFirstResultRow, kCalibrationColumn, tokens.At(0), -1, kCentred);
   Put(kFirstResultRow, kCalibrationColumn + 1, tokens.At(1), -1, kRight);
 }
 
 void SampleReportHandler::WriteStandardRow(const std::string& line) {
-  const TokenList& tokens = TokensOf(line);
+  const TokenList& tokens = modelClassifier_.TokensOf(line);
   if (tokens.Count() != 3) return;
   std::string digits;
   for (char c : tokens.At(0)) {
@@ -79,7 +79,7 @@ void SampleReportHandler::WriteStandardRow(const std::string& line) {
 }
 
 void SampleReportHandler::WriteSampleRow(const std::string& line) {
-  const TokenList& tokens = TokensOf(line);
+  const TokenList& tokens = modelClassifier_.TokensOf(line);
   if (tokens.Count() < 3) return;
   int64_t row = sampleCount_ + kFirstResultRow;
   ++sampleCount_;

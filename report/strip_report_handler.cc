@@ -99,7 +99,7 @@ bool StripReportHandler::WriteStripHeader() {
 }
 
 void StripReportHandler::WriteStripRow(const std::string& line) {
-  const TokenList& tokens = TokensOf(line);
+  const TokenList& tokens = modelClassifier_.TokensOf(line);
   if (tokens.Count() < 2) return;
   std::string id, reading;
   if (tokens.Count() == 2) {

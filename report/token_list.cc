@@ -32,15 +32,12 @@ const std::string& TokenList::At(int i) const {
   return tokens_[static_cast<size_t>(i)];
 }
 
-const TokenList& TokensOf(const std::string& line) {
-  // Both start out as the empty line and its (no) pieces.
-  thread_local std::string last;
-  thread_local TokenList tokens;
-  if (line != last) {
-    tokens.Split(line, " ");
-    last = line;
+const TokenList& TokenCache::Of(const std::string& line) {
+  if (line != line_) {
+    tokens_.Split(line, " ");
+    line_ = line;
   }
-  return tokens;
+  return tokens_;
 }
 
 int TokenList::IntAt(int i) const {

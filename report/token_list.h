@@ -26,11 +26,22 @@ class TokenList {
   int count_ = 0;
 };
 
-/// The pieces of `line` between runs of spaces, as Split gives them. A
-/// line is classified by several tests one after another, so the last
-/// line's pieces are kept: the result is valid until the next call on the
-/// same thread.
-const TokenList& TokensOf(const std::string& line);
+/// The pieces of the last line asked for. A line is classified by several
+/// tests one after another, so its pieces are kept until another line
+/// comes. Each classifier owns one: a per-thread cache would need a
+/// destructor at thread end, which the Windows thread library runs after it
+/// has freed the thread's storage.
+class TokenCache {
+ public:
+  /// The pieces of `line` between runs of spaces, as Split gives them;
+  /// valid until the next call.
+  const TokenList& Of(const std::string& line);
+
+ private:
+  // Both start out as the empty line and its (no) pieces.
+  std::string line_;
+  TokenList tokens_;
+};
 
 /// atof of the token differs from 0.0, or the token holds a "0": 0.000,
 /// 12.5 and 1.5E are number-like; "**", "-" and OVER are not.
