@@ -243,7 +243,7 @@ int32_t CSerialPort::Transfer(bool write, void* buffer, uint32_t size, uint32_t*
   SerialEvent* event = portEvent_.get();
   int r = WaitForEvents(&event, 1, timeoutMs);
   if (r == 0) {
-    if (int32_t code = device_->GetResult(record, count)) return Fail(code);
+    if (int32_t code = device_->GetResult(write, record, count)) return Fail(code);
     return 0;
   }
   // What moved before the time ran out stays counted: those bytes are in
