@@ -172,6 +172,11 @@ uint32_t CaptureSession::PortReader::Read(char* buffer, uint32_t size) {
 bool CaptureSession::OpenPort(const std::string& name, std::string* err) {
   int32_t code = port_.Open(name.c_str(), window_, 0, ++connection_, 0, 0);
   if (code != 0) {
+    // The port's Open reports a failed set-up step (its read mode) with
+    // the device still open, and no listener started. Left so, every later
+    // attempt would be refused as already open: an adapter that comes back
+    // while its driver is still settling would never be taken up again.
+    port_.Close();
     if (err) {
       *err = "Unable to open COM-port " + name + ": " + SerialErrorText(code);
       std::string hint = OpenFailureHint(code);

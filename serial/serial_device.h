@@ -121,6 +121,12 @@ class SerialDevice {
 /// A closed device of this platform.
 std::unique_ptr<SerialDevice> MakeSerialDevice();
 
+/// What CSerialPort::Open takes its device from: MakeSerialDevice, unless a
+/// test put in a device of its own to play a port that misbehaves. Null
+/// restores MakeSerialDevice.
+using SerialDeviceMaker = std::unique_ptr<SerialDevice> (*)();
+void SetSerialDeviceMaker(SerialDeviceMaker maker);
+
 /// The system's text for one of its error codes.
 std::string DeviceErrorText(int32_t code);
 
