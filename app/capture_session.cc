@@ -78,11 +78,14 @@ void CaptureSession::OnRetryTimer() {
 
 std::string CaptureSession::PortStatusText() const {
   if (reconnectPending_) return "Connection to " + comPort_ + " lost: reconnecting every second";
+  // Once the start-up's error box is closed nothing else would tell that
+  // no line can arrive.
+  if (!port_.IsOpen()) return "Not connected to " + comPort_ + ": use (Re)Connect or Settings";
   return "Data is exported automatically when the test ends into:";
 }
 
 void CaptureSession::ShowPortStatus() {
-  if (view_) view_->SetPortStatus(PortStatusText(), reconnectPending_);
+  if (view_) view_->SetPortStatus(PortStatusText(), !port_.IsOpen());
 }
 
 void CaptureSession::ShowConnectError(const std::string& err) {

@@ -92,6 +92,9 @@ TEST(CaptureDialog, StartsUpWithTheFailedPortAsAnErrorBoxThenTheSettings) {
   EXPECT_EQ(TextFolder() + "\\YY_MM_DD_HH_MM_SS.txt", ItemText(hwnd, IDC_TXT_HINT));
   EXPECT_EQ("6310", c.window.ModelLabel().LabelText());
   EXPECT_TRUE(std::filesystem::exists(CaptureSession::TrafficLogPath()));
+  // Once the box is gone, the status line still says so.
+  EXPECT_EQ(std::string("Not connected to ") + kNoPort + ": use (Re)Connect or Settings",
+            ItemText(hwnd, IDC_EXPORT_NOTE));
 }
 
 TEST(CaptureDialog, ReconnectRereadsThePortAndShowsItsFailureAfterTheCommand) {
