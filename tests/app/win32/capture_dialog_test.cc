@@ -159,6 +159,29 @@ TEST(CaptureDialog, ClosingWithAPendingReportExportsItOnce) {
   EXPECT_EQ(0u, FileCount(TextFolder()));
 }
 
+TEST(CaptureDialog, AFailedExportOnClosingIsShownInABoxWhicheverWayTheWindowCloses) {
+  // The close box (WM_CLOSE), the system menu's Close (SC_CLOSE) and Escape.
+  for (int way = 0; way < 3; ++way) {
+    Capture c;
+    // A root below a file: no folder of it can be made.
+    const std::string blocked = c.env.dir() / "blocked";
+    WriteFileBytes(blocked, "a file, not a folder");
+    WriteSetting("6310_Root", blocked + "\\root");
+    HWND hwnd = c.Open();
+    ASSERT_NE(nullptr, hwnd);
+    c.FeedReportStart();
+    c.window.boxes.clear();
+    if (way == 0) SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    if (way == 1) SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (way == 2) SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    Pump();
+    EXPECT_EQ(nullptr, c.window.GetSafeHwnd()) << way;
+    ASSERT_EQ(1u, c.window.boxes.size()) << way;
+    EXPECT_EQ(0u, c.window.boxes[0].first.rfind("Cannot open file for writing: ", 0)) << way << c.window.boxes[0].first;
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONWARNING), c.window.boxes[0].second) << way;
+  }
+}
+
 TEST(CaptureDialog, TheEndOfTheWindowsSessionExportsThePendingReport) {
   Capture c;
   HWND hwnd = c.Open();
