@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/file_version.h"
 #include "app/settings.h"
+#include "app/win32/about_dialog.h"
 #include "app/win32/capture_dialog.h"
 #include "app/win32/resource.h"
 #include "app/win32/settings_dialog.h"
@@ -267,6 +269,28 @@ TEST(CaptureDialog, SettingsReconnectOnlyWhenOKChangedThePort) {
   EXPECT_EQ("COM33", c.window.Session().ComPort());
   ASSERT_EQ(1u, c.window.boxes.size());
   EXPECT_NE(std::string::npos, c.window.boxes[0].first.find("COM33"));
+}
+
+POINT CentreOf(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+TEST(CaptureDialog, TheSettingsAndAboutBoxesOpenCentredOverTheWindow) {
+  Capture c;
+  HWND hwnd = c.Open();
+  ASSERT_NE(nullptr, hwnd);
+  SetWindowPos(hwnd, nullptr, 180, 140, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  const POINT owner = CentreOf(hwnd);
+  SettingsDialog settings([] { return std::vector<std::string>{"COM1"}; });
+  AboutDialog about(GetVersionText());
+  for (HWND box : {settings.Create(hwnd), about.Create(hwnd)}) {
+    ASSERT_NE(nullptr, box);
+    const POINT centre = CentreOf(box);
+    EXPECT_LE(std::abs(centre.x - owner.x), 1) << centre.x << " " << owner.x;
+    EXPECT_LE(std::abs(centre.y - owner.y), 1) << centre.y << " " << owner.y;
+  }
 }
 
 // The settings dialog, created modeless with a fixed port list.
