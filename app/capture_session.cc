@@ -78,11 +78,14 @@ void CaptureSession::OnRetryTimer() {
 
 std::string CaptureSession::PortStatusText() const {
   if (reconnectPending_) return "Connection to " + comPort_ + " lost: reconnecting every second";
+  // Once the start-up's error box is closed nothing else would tell that
+  // no line can arrive.
+  if (!port_.IsOpen()) return "Not connected to " + comPort_ + ": use (Re)Connect or Settings";
   return "Data is exported automatically when the test ends into:";
 }
 
 void CaptureSession::ShowPortStatus() {
-  if (view_) view_->SetPortStatus(PortStatusText(), reconnectPending_);
+  if (view_) view_->SetPortStatus(PortStatusText(), !port_.IsOpen());
 }
 
 void CaptureSession::ShowConnectError(const std::string& err) {
@@ -172,6 +175,11 @@ uint32_t CaptureSession::PortReader::Read(char* buffer, uint32_t size) {
 bool CaptureSession::OpenPort(const std::string& name, std::string* err) {
   int32_t code = port_.Open(name.c_str(), window_, 0, ++connection_, 0, 0);
   if (code != 0) {
+    // The port's Open reports a failed set-up step (its read mode) with
+    // the device still open, and no listener started. Left so, every later
+    // attempt would be refused as already open: an adapter that comes back
+    // while its driver is still settling would never be taken up again.
+    port_.Close();
     if (err) {
       *err = "Unable to open COM-port " + name + ": " + SerialErrorText(code);
       std::string hint = OpenFailureHint(code);

@@ -59,8 +59,9 @@ class CaptureSession : private LineConsumer {
   /// The front end's one-second timer: one reconnection attempt while a
   /// lost port waits (TryReconnect), then the port status refreshed.
   void OnRetryTimer();
-  /// The line above the path hints: the export note, or while a lost port
-  /// waits to come back, that it is lost and being reconnected.
+  /// The line above the path hints: the export note while the port is
+  /// open; while a lost port waits to come back, that it is lost and being
+  /// reconnected; otherwise that the port is not connected.
   std::string PortStatusText() const;
 
   /// Brings folders, view, log and report handler in line with the stored

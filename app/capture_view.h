@@ -13,8 +13,8 @@ class CaptureView {
   virtual void SetPathHints(const std::string& excelHint, const std::string& textHint) = 0;
   /// The model label's text.
   virtual void SetModelLabel(const std::string& text) = 0;
-  /// The line above the path hints; with `alert` it is shown in red (a lost
-  /// port waits to come back).
+  /// The line above the path hints; with `alert` it is shown in red (no
+  /// port open, or a lost port waits to come back).
   virtual void SetPortStatus(const std::string& text, bool alert) = 0;
   /// "Unable to open COM-port ...": with `modal` (at start-up, before the
   /// window is shown) the call returns when the user has closed the box,

@@ -69,6 +69,56 @@ wine_ports_pair() {
   wine_ports_apply
 }
 
+# reader-sim SIM plays TRANSCRIPT on the port link LINK as an adapter that
+# is pulled out after each byte offset of CUTS and put back the seconds of
+# the same place in GAPS after the traffic log LOG recorded the loss:
+#   wine_replug SIM LINK TRANSCRIPT LOG "CUT..." "GAP..."
+# Returns once the first piece waits on LINK; the pieces play in the
+# background process $wine_replug_pid, which fails when a piece was not
+# taken within a minute or a loss was not logged. reader-sim's messages go
+# to LINK.err.
+wine_replug() {
+  local sim=$1 link=$2 transcript=$3 log=$4
+  local -a cuts gaps
+  read -r -a cuts <<<"$5"
+  read -r -a gaps <<<"$6"
+  (
+    piece() {
+      local args=(--fast --link "$link" --skip "$1")
+      [ -z "$2" ] || args+=(--unplug-after $(($2 - $1)))
+      timeout 60 "$sim" "${args[@]}" "$transcript" >/dev/null 2>>"$link.err"
+    }
+    losses() { tr -d '\r' <"$log" 2>/dev/null | grep -c -- ' -- Lost the connection' || true; }
+    local from=0 i
+    for i in "${!cuts[@]}"; do
+      piece "$from" "${cuts[$i]}" || exit 1
+      for _ in $(seq 100); do [ "$(losses)" -gt "$i" ] && break; sleep 0.1; done
+      [ "$(losses)" -gt "$i" ] || exit 1
+      sleep "${gaps[$i]}"
+      from=${cuts[$i]}
+    done
+    piece "$from" ""
+  ) &
+  wine_replug_pid=$!
+  for _ in $(seq 100); do [ -e "$link" ] && return 0; sleep 0.1; done
+  return 1
+}
+
+# Three places to pull the plug in TRANSCRIPT, at 3/8, 4/8 and 5/8 of it,
+# each mid-line, so the report is pending while the port is away and a line
+# is split across two connections: wine_replug_cuts TRANSCRIPT.
+wine_replug_cuts() {
+  python3 -c "
+import sys; d = open(sys.argv[1], 'rb').read()
+print(*(d.find(b'\r', len(d) * k // 8) - 3 for k in (3, 4, 5)))" "$1"
+}
+
+# The losses and reconnections a traffic log recorded, in order, comma
+# separated: wine_replug_events LOG.
+wine_replug_events() {
+  tr -d '\r' <"$1" | grep -o -- ' -- \(Lost the connection\|Reconnected\)' | sed 's/^ -- //' | paste -sd, -
+}
+wine_replugged_thrice="Lost the connection,Reconnected,Lost the connection,Reconnected,Lost the connection,Reconnected"
 
 # The Windows name of a Linux path: wine's Z: drive is the Linux root.
 winpath() { echo "Z:${1//\//\\}"; }

@@ -152,7 +152,7 @@ class PosixSerialDevice final : public SerialDevice {
   int32_t StartRead(void* buffer, uint32_t size, uint32_t* moved, SerialOverlapped* done) override;
   int32_t StartWrite(const void* buffer, uint32_t size, uint32_t* moved,
                      SerialOverlapped* done) override;
-  int32_t GetResult(SerialOverlapped* done, uint32_t* moved) override;
+  int32_t GetResult(bool write, SerialOverlapped* done, uint32_t* moved) override;
   void CancelIo() override;
   int32_t Purge() override;
   int32_t ClearErrors(uint32_t* errors) override;
@@ -576,15 +576,14 @@ int32_t PosixSerialDevice::StartWrite(const void* buffer, uint32_t size, uint32_
   return StartTransfer(write_, static_cast<char*>(const_cast<void*>(buffer)), size, moved, done);
 }
 
-int32_t PosixSerialDevice::GetResult(SerialOverlapped* done, uint32_t* moved) {
+int32_t PosixSerialDevice::GetResult(bool write, SerialOverlapped* done, uint32_t* moved) {
   std::lock_guard<std::mutex> lock(mutex_);
-  for (PendingOp* op : {&read_, &write_}) {
-    if (op->event == done->event && !op->active) {
-      *moved = *op->moved;
-      return op->result;
-    }
-  }
-  return EINVAL;
+  // The port's own reads and writes share its event: the kind picks the
+  // operation, the event only confirms it.
+  PendingOp& op = write ? write_ : read_;
+  if (op.event != done->event || op.active) return EINVAL;
+  *moved = *op.moved;
+  return op.result;
 }
 
 void PosixSerialDevice::CancelIo() {

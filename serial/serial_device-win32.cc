@@ -152,8 +152,10 @@ class Win32SerialDevice final : public SerialDevice {
     return Started(::WriteFile(handle_, buffer, size, reinterpret_cast<DWORD*>(moved), &write_));
   }
 
-  int32_t GetResult(SerialOverlapped* done, uint32_t* moved) override {
-    OVERLAPPED* record = read_.hEvent == EventHandle(done->event) ? &read_ : &write_;
+  int32_t GetResult(bool write, SerialOverlapped*, uint32_t* moved) override {
+    // Not told apart by their event: the port's own reads and writes both
+    // complete on the port event.
+    OVERLAPPED* record = write ? &write_ : &read_;
     DWORD n = 0;
     if (!::GetOverlappedResult(handle_, record, &n, FALSE)) return LastError();
     *moved = n;

@@ -106,9 +106,10 @@ class SerialDevice {
   virtual int32_t StartRead(void* buffer, uint32_t size, uint32_t* moved, SerialOverlapped* done) = 0;
   virtual int32_t StartWrite(const void* buffer, uint32_t size, uint32_t* moved,
                              SerialOverlapped* done) = 0;
-  /// The outcome of a completed read or write on `done`: 0 or the code,
-  /// with the bytes moved in `moved`.
-  virtual int32_t GetResult(SerialOverlapped* done, uint32_t* moved) = 0;
+  /// The outcome of the completed read (or with `write`, write) on `done`:
+  /// 0 or the code, with the bytes moved in `moved`. The kind is named
+  /// because reads and writes may share one event.
+  virtual int32_t GetResult(bool write, SerialOverlapped* done, uint32_t* moved) = 0;
   /// Cancels the operations the calling thread has pending.
   virtual void CancelIo() = 0;
   /// Empties both driver buffers.
@@ -119,6 +120,12 @@ class SerialDevice {
 
 /// A closed device of this platform.
 std::unique_ptr<SerialDevice> MakeSerialDevice();
+
+/// What CSerialPort::Open takes its device from: MakeSerialDevice, unless a
+/// test put in a device of its own to play a port that misbehaves. Null
+/// restores MakeSerialDevice.
+using SerialDeviceMaker = std::unique_ptr<SerialDevice> (*)();
+void SetSerialDeviceMaker(SerialDeviceMaker maker);
 
 /// The system's text for one of its error codes.
 std::string DeviceErrorText(int32_t code);

@@ -1,11 +1,14 @@
 #include "serial/serial_port.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace {
 
 constexpr ReadTimeouts kNonBlockingReads{0xFFFFFFFF, 0, 0};
 constexpr ReadTimeouts kBlockingReads{0, 0, 0};
+
+std::atomic<SerialDeviceMaker> deviceMaker{MakeSerialDevice};
 
 }  // namespace
 
@@ -21,7 +24,7 @@ int32_t CSerialPort::Open(const char* port, uint32_t inQueue, uint32_t outQueue)
   // The name is kept as a string of any length: a device path is never cut
   // or overrun, whatever the port name.
   std::string name = port ? port : "";
-  auto device = MakeSerialDevice();
+  auto device = deviceMaker.load()();
   if (int32_t err = device->Open(name)) return Fail(err);
   int32_t err = 0;
   portEvent_ = SerialEvent::Create(&err);
@@ -243,7 +246,7 @@ int32_t CSerialPort::Transfer(bool write, void* buffer, uint32_t size, uint32_t*
   SerialEvent* event = portEvent_.get();
   int r = WaitForEvents(&event, 1, timeoutMs);
   if (r == 0) {
-    if (int32_t code = device_->GetResult(record, count)) return Fail(code);
+    if (int32_t code = device_->GetResult(write, record, count)) return Fail(code);
     return 0;
   }
   // What moved before the time ran out stays counted: those bytes are in
@@ -263,6 +266,8 @@ uint32_t CSerialPort::TakeEvents() {
   uint32_t events = std::atomic_ref<uint32_t>(eventWord_).exchange(0);
   return events & eventMask_;
 }
+
+void SetSerialDeviceMaker(SerialDeviceMaker maker) { deviceMaker = maker ? maker : MakeSerialDevice; }
 
 std::string SerialErrorText(int32_t code) {
   switch (code) {

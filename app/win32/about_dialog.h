@@ -9,9 +9,9 @@ class AboutDialog : public Dialog {
  public:
   explicit AboutDialog(std::string versionText);
 
-  /// Opens the about box with the program's own version, without an owner,
-  /// and returns when it is closed.
-  static void Show();
+  /// Opens the about box with the program's own version over `owner`
+  /// (none: centred on the screen) and returns when it is closed.
+  static void Show(HWND owner = nullptr);
 
  protected:
   BOOL OnInitDialog() override;

@@ -114,9 +114,10 @@ LRESULT CaptureDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, bo
       lines_.Publish();
       return 0;
     case WM_CLOSE:
-      // The close box: the pending report first, then the default
-      // processing, which cancels the dialog.
-      session_.FlushPendingReport();
+      // The close box: the whole closing of the capture, as for Escape,
+      // so that what the last export reports is kept and shown before the
+      // window goes; the default processing then cancels the dialog.
+      ShutDown();
       break;
     case kShowQueuedBox:
       *handled = true;

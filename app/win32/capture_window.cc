@@ -33,7 +33,7 @@ bool CaptureWindow::OnCommand(int id, int code) {
   if (code != BN_CLICKED) return false;
   switch (id) {
     case IDC_ABOUT_INFO:
-      AboutDialog::Show();
+      AboutDialog::Show(GetSafeHwnd());
       return true;
     case IDC_CLEAR_SCREEN:
       SendDlgItemMessageA(GetSafeHwnd(), IDC_LINES, LB_RESETCONTENT, 0, 0);
@@ -48,7 +48,7 @@ LRESULT CaptureWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, bo
   switch (message) {
     case WM_SYSCOMMAND:
       if (IsAboutCommand(wParam)) {
-        AboutDialog::Show();
+        AboutDialog::Show(GetSafeHwnd());
         return 0;
       }
       break;

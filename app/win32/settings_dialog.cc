@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/win32/resource.h"
+#include "app/win32/window_setup.h"
 #include "controls/win32/folder_dialog.h"
 
 SettingsDialog::SettingsDialog(PortLister ports, PortResolver resolve)
@@ -30,6 +31,7 @@ BOOL SettingsDialog::OnInitDialog() {
   SendMessageA(port, CB_SETCURSEL, choices_.port, 0);
   SendMessageA(model, CB_SETCURSEL, choices_.model, 0);
   SetDlgItemTextA(hwnd, IDC_ROOT, choices_.root.c_str());
+  CentreOverOwner(hwnd);
   return TRUE;
 }
 

@@ -1,5 +1,7 @@
 #include "app/win32/window_setup.h"
 
+#include <algorithm>
+
 #include "app/win32/resource.h"
 
 bool AddAboutMenuEntry(HWND window) {
@@ -43,4 +45,23 @@ void PaintMinimisedIcon(HWND window, HICON icon) {
   const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
   DrawIcon(dc, (client.right - client.left - cx + 1) / 2, (client.bottom - client.top - cy + 1) / 2, icon);
   EndPaint(window, &ps);
+}
+
+void CentreOverOwner(HWND box) {
+  // A dialog template's position counts from the owner's client area, so
+  // a box at 0,0 covers the owner's corner and title bar.
+  HWND owner = GetWindow(box, GW_OWNER);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoA(MonitorFromWindow(owner ? owner : box, MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
+  const RECT area = monitor.rcWork;
+  RECT around = area, own;
+  if (owner && !IsIconic(owner)) GetWindowRect(owner, &around);
+  if (!GetWindowRect(box, &own)) return;
+  const int width = own.right - own.left, height = own.bottom - own.top;
+  int x = around.left + (around.right - around.left - width) / 2;
+  int y = around.top + (around.bottom - around.top - height) / 2;
+  x = std::max(static_cast<int>(area.left), std::min(x, static_cast<int>(area.right) - width));
+  y = std::max(static_cast<int>(area.top), std::min(y, static_cast<int>(area.bottom) - height));
+  SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-// Small pieces of the capture window's set-up that touch only Win32: the
-// about entry of the system menu, the icons, the list's font and the
-// painting of the minimised window.
+// Small pieces of the windows' set-up that touch only Win32: the about
+// entry of the system menu, the icons, the list's font, the painting of the
+// minimised window and the placing of a box over its owner.
 
 #include <windows.h>
 
@@ -30,3 +30,8 @@ void SetProgramIcons(HWND window);
 /// Paints the icon centred in the client area of a minimised window after
 /// an icon-background erase.
 void PaintMinimisedIcon(HWND window, HICON icon);
+
+/// Moves `box` so that its centre is the centre of its owner window (of
+/// the work area when it has none), kept inside the owner's monitor's work
+/// area.
+void CentreOverOwner(HWND box);

@@ -1,7 +1,10 @@
 // The capture session as a window drives it, with a recording view in the
 // window's place: start-up order, commands, and closing once.
 
+#include <atomic>
+#include <deque>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,7 @@
 #include "app/capture_session.h"
 #include "app/settings.h"
 #include "platform/platform.h"
+#include "serial/serial_device.h"
 #include "tests/app/recording_view.h"
 #include "tests/test_support.h"
 
@@ -60,7 +64,8 @@ TEST(CaptureSessionWindow, StartUpShowsTheFailedConnectionBeforeAnyFolderThenThe
   EXPECT_EQ(w.view.calls[1], "hints " + ExcelFolder() + sep + "YY_MM_DD_HH_MM_SS.xls | " + TextFolder() + sep +
                                  "YY_MM_DD_HH_MM_SS.txt");
   EXPECT_EQ(w.view.calls[2], "model 6310");
-  EXPECT_EQ(w.view.calls[3], std::string("status ") + kExportNote);
+  // Once the box is gone, the status line still says there is no port.
+  EXPECT_EQ(w.view.calls[3], std::string("ALERT Not connected to ") + kNoPort + ": use (Re)Connect or Settings");
   EXPECT_TRUE(PathExists(CaptureSession::TrafficLogPath()));
 
   // (Re)Connect and a confirmed change of port fail without waiting.
@@ -130,6 +135,119 @@ TEST(CaptureSessionWindow, ASuccessfulOrEmptyClosingShowsNothing) {
     EXPECT_TRUE(w.view.Calls("closing").empty()) << pending;
     EXPECT_EQ(FileCount(TextFolder()), pending ? 1u : 0u);
   }
+}
+
+// A port that opens whatever its name, takes nothing in and waits for
+// events that never come. Each device made takes the next code of
+// `setUpFailures` as what setting its read time-outs answers (none left:
+// 0), as an adapter that is back but whose driver is not ready yet answers.
+class ScriptedDevice : public SerialDevice {
+ public:
+  static std::deque<int32_t> setUpFailures;
+  static std::atomic<int> made;
+  static std::unique_ptr<SerialDevice> Make() {
+    ++made;
+    auto device = std::make_unique<ScriptedDevice>();
+    if (!setUpFailures.empty()) {
+      device->setUpFailure_ = setUpFailures.front();
+      setUpFailures.pop_front();
+    }
+    return device;
+  }
+
+  int32_t Open(const std::string&) override { return 0; }
+  void Close() override { SetMask(0); }
+  int32_t SetupQueues(uint32_t, uint32_t) override { return 0; }
+  void ApplyDefaultConfig(const std::string&) override {}
+  int32_t GetSettings(LineSettings* settings) override {
+    *settings = settings_;
+    return 0;
+  }
+  int32_t SetSettings(const LineSettings& settings) override {
+    settings_ = settings;
+    return 0;
+  }
+  int32_t GetTimeouts(ReadTimeouts* timeouts) override {
+    *timeouts = ReadTimeouts{};
+    return 0;
+  }
+  int32_t SetTimeouts(const ReadTimeouts&) override { return setUpFailure_; }
+  int32_t SetMask(uint32_t) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // As the system does: a new mask ends the pending wait, with no events.
+    if (wait_) wait_->event->Set();
+    wait_ = nullptr;
+    return 0;
+  }
+  int32_t StartWait(uint32_t*, SerialOverlapped* done) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wait_ = done;
+    return kErrorIoPending;
+  }
+  int32_t StartRead(void*, uint32_t, uint32_t* moved, SerialOverlapped*) override {
+    *moved = 0;
+    return 0;
+  }
+  int32_t StartWrite(const void*, uint32_t size, uint32_t* moved, SerialOverlapped*) override {
+    *moved = size;
+    return 0;
+  }
+  int32_t GetResult(bool, SerialOverlapped*, uint32_t*) override { return 0; }
+  void CancelIo() override {}
+  int32_t Purge() override { return 0; }
+  int32_t ClearErrors(uint32_t* errors) override {
+    *errors = 0;
+    return 0;
+  }
+
+ private:
+  std::mutex mutex_;
+  int32_t setUpFailure_ = 0;
+  SerialOverlapped* wait_ = nullptr;
+  LineSettings settings_;
+};
+std::deque<int32_t> ScriptedDevice::setUpFailures;
+std::atomic<int> ScriptedDevice::made{0};
+
+struct ScriptedPorts {
+  explicit ScriptedPorts(std::deque<int32_t> failures) {
+    ScriptedDevice::setUpFailures = std::move(failures);
+    ScriptedDevice::made = 0;
+    SetSerialDeviceMaker(ScriptedDevice::Make);
+  }
+  ~ScriptedPorts() { SetSerialDeviceMaker(nullptr); }
+};
+
+constexpr int32_t kNotReady = 21;  // the device is not ready (Windows), EISDIR (Linux): any failure will do
+
+TEST(CaptureSessionWindow, AFailedSetUpLeavesNothingOpenAndTheNextRetryOpensThePort) {
+  // The first opening works, the reopening after the loss fails in its
+  // set-up, the next one works.
+  ScriptedPorts ports({0, kNotReady});
+  WindowSession w;
+  w.session.StartUp();
+  ASSERT_TRUE(w.session.Port().IsOpen());
+  w.session.OnPortMessage(kPortLostFlag, 1);
+  ASSERT_TRUE(w.session.ReconnectPending());
+
+  EXPECT_FALSE(w.session.TryReconnect());
+  EXPECT_FALSE(w.session.Port().IsOpen());
+  EXPECT_TRUE(w.session.ReconnectPending());
+  w.session.OnRetryTimer();
+  EXPECT_EQ(ScriptedDevice::made, 3);  // each attempt opened the device anew
+  EXPECT_TRUE(w.session.Port().IsOpen());
+  EXPECT_FALSE(w.session.ReconnectPending());
+  EXPECT_EQ(w.view.status, kExportNote);
+  ASSERT_EQ(w.notices.notices.size(), 2u);
+  EXPECT_EQ(w.notices.notices[1], std::string("Reconnected to the port ") + kNoPort + ".");
+
+  // A start-up whose set-up fails is as closed as one whose port is missing.
+  ScriptedPorts again({kNotReady});
+  WindowSession failed;
+  failed.session.StartUp();
+  EXPECT_FALSE(failed.session.Port().IsOpen());
+  EXPECT_EQ(failed.view.Calls("modal Unable to open COM-port").size(), 1u);
+  EXPECT_TRUE(failed.session.ConnectCommand());
 }
 
 }  // namespace

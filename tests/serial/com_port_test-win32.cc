@@ -204,6 +204,23 @@ TEST_F(ComPort, ReadModesTimeOutsAndPurge) {
   EXPECT_EQ(ReadExactly(peer_, 11), "to the peer");
 }
 
+TEST_F(ComPort, AWriteThatHadToWaitCountsItsOwnBytesNotTheLastReads) {
+  CSerialPort port;
+  ASSERT_EQ(port.Open(port_.c_str()), 0);
+  Send("abc");
+  EXPECT_EQ(ReadExactly(port, 3), "abc");
+  // More than the line's buffers hold: the write is still pending when
+  // the port waits for it, until the peer has taken most of it.
+  const std::string big(1 << 18, 'w');
+  std::string taken;
+  std::thread peer([&] { taken = ReadExactly(peer_, static_cast<uint32_t>(big.size())); });
+  uint32_t written = 0;
+  EXPECT_EQ(port.Write(big.data(), static_cast<uint32_t>(big.size()), &written, nullptr, 10000), 0);
+  peer.join();
+  EXPECT_EQ(written, big.size());
+  EXPECT_EQ(taken.size(), big.size());
+}
+
 TEST_F(ComPort, WaitWithTheCallersRecordAndTakeEvents) {
   CSerialPort port;
   ASSERT_EQ(port.Open(port_.c_str()), 0);

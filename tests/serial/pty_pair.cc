@@ -2,11 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -37,6 +39,19 @@ bool PtyPair::Send(std::string_view bytes) {
     bytes.remove_prefix(static_cast<size_t>(n));
   }
   return true;
+}
+
+size_t PtyPair::Take(size_t count) {
+  size_t taken = 0;
+  pollfd ready{master_, POLLIN, 0};
+  char buffer[4096];
+  while (taken < count && ::poll(&ready, 1, 10000) > 0) {
+    ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count - taken));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    taken += static_cast<size_t>(n);
+  }
+  return taken;
 }
 
 void PtyPair::Unplug() {

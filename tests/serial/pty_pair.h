@@ -18,6 +18,9 @@ class PtyPair {
   std::string name() const { return path_.substr(5); }
   /// Sends bytes as the reader; true when all went out.
   bool Send(std::string_view bytes);
+  /// Takes `count` bytes the port sent, as the reader; how many came
+  /// within 10 seconds.
+  size_t Take(size_t count);
   /// Closes the reader's side: the port side is hung up, as when an
   /// adapter is pulled out.
   void Unplug();

@@ -225,6 +225,27 @@ TEST(SerialPort, WriteTimesOutWhenTheOtherSideStopsReading) {
   EXPECT_EQ(port.WriteText("", &n, nullptr, 100), 0);
 }
 
+TEST(SerialPort, AWriteThatHadToWaitCountsItsOwnBytesNotTheLastReads) {
+  PtyPair pty;
+  CSerialPort port;
+  ASSERT_EQ(port.Open(pty.name().c_str()), 0);
+  ASSERT_EQ(port.SetReadMode(kReadBlocking), 0);
+  ASSERT_TRUE(pty.Send("abc"));
+  char got[3];
+  uint32_t gotCount = 0;
+  ASSERT_EQ(port.Read(got, 3, &gotCount, nullptr, 2000), 0);
+  ASSERT_EQ(gotCount, 3u);
+  // More than the pty holds: the write waits until the reader took it.
+  const std::string big(1 << 18, 'w');
+  size_t taken = 0;
+  std::thread reader([&] { taken = pty.Take(big.size()); });
+  uint32_t n = 0;
+  EXPECT_EQ(port.Write(big.data(), static_cast<uint32_t>(big.size()), &n, nullptr, 10000), 0);
+  reader.join();
+  EXPECT_EQ(n, big.size());
+  EXPECT_EQ(taken, big.size());
+}
+
 TEST(SerialPort, WaitForEventReportsArrivalsOnlyOnceAndOnlyWhenMasked) {
   PtyPair pty;
   CSerialPort port;

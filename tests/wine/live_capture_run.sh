@@ -4,8 +4,9 @@
 # The Linux reader-sim plays the reader on a pty that wine maps to COM7;
 # harrow-capture.exe captures from COM7. Its lines, traffic log and exports
 # must equal those of the .exe's own --replay of the same bytes. Then the
-# plug is pulled mid-report and put back: the capture says the port was
-# lost, reopens it and loses no line of the report it was collecting.
+# plug is pulled mid-report three times and put back at once, after 3 and
+# after 12 seconds: each time the capture says the port was lost, reopens
+# it and loses no line of the report it was collecting.
 #
 # Wine turns neither SIGINT nor a Ctrl+C on its console into the console's
 # CTRL_C_EVENT for a program started from Linux, so the capture cannot be
@@ -95,25 +96,23 @@ stop_capture "$cap" "$work/live.err" "$work/live"
 replay "$transcript" "$work/replay"
 same_as_replay "$work/live" "$work/replay"
 
-echo "-- the plug pulled mid-report and put back"
-# Cut mid-line in the middle of the report, so the report is pending while
-# the port is away and one line is split across the two connections.
+echo "-- the plug pulled mid-report and put back at once, after 3 s and after 12 s"
 pending=$transcript
-cut=$(python3 -c "import sys; d=open(sys.argv[1],'rb').read(); print(d.find(b'\r', len(d)//2) - 3)" "$pending")
-start_run plug sim1 --unplug-after "$cut" "$pending"
-wait "$simpid" || fail "reader-sim: $(cat "$work/sim1.err")"
-wait_for 'grep -q "Lost the connection" "$work/plug.err"' 10 || fail "no lost port: $(cat "$work/plug.err")"
-"$sim" --fast --link "$work/port" --skip "$cut" "$pending" >/dev/null 2>"$work/sim2.err" &
-simpid=$!
-wait "$simpid" || fail "reader-sim: $(cat "$work/sim2.err")"
-grep -q "Reconnected" "$work/plug.err" || fail "no reconnect: $(cat "$work/plug.err")"
+cuts=$(wine_replug_cuts "$pending")
+mkdir -p "$work/plug/Log"
+wine_replug "$sim" "$work/port" "$pending" "$work/plug/Log/USB_Serial.log" "$cuts" "0 3 12" ||
+  fail "reader-sim made no port"
+LD_PRELOAD="$wine_shim" wine "$capture" --port COM7 --model 6310 --root "$(winpath "$work/plug")" \
+  >"$work/plug.out" 2>"$work/plug.err" &
+cap=$!
+wait "$wine_replug_pid" || fail "the adapter was not taken up again: $(cat "$work/port.err")"
+[ "$(grep -c "Reconnected" "$work/plug.err")" = 3 ] || fail "not three reconnects: $(cat "$work/plug.err")"
 stop_capture "$cap" "$work/plug.err" "$work/plug"
 replay "$pending" "$work/plugreplay"
 same_as_replay "$work/plug" "$work/plugreplay"
-log=$(tr -d '\r' <"$work/plug/Log/USB_Serial.log")
-lost=$(grep -n -- ' -- Lost the connection' <<<"$log" | head -1 | cut -d: -f1)
-back=$(grep -n -- ' -- Reconnected' <<<"$log" | head -1 | cut -d: -f1)
-[ -n "$lost" ] && [ -n "$back" ] && [ "$lost" -lt "$back" ] || fail "the log lacks the lost port or the reconnect"
+events=$(wine_replug_events "$work/plug/Log/USB_Serial.log")
+# The reader's end closes the port once more, which may be logged too.
+[ "${events%,Lost the connection}" = "$wine_replugged_thrice" ] || fail "the log's losses and reconnects: $events"
 
 if [ "$failed" -ne 0 ]; then
   for f in "$work"/*.err; do echo "== $f"; cat "$f"; done >&2

@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/file_version.h"
 #include "app/settings.h"
+#include "app/win32/about_dialog.h"
 #include "app/win32/capture_dialog.h"
 #include "app/win32/resource.h"
 #include "app/win32/settings_dialog.h"
@@ -92,6 +94,9 @@ TEST(CaptureDialog, StartsUpWithTheFailedPortAsAnErrorBoxThenTheSettings) {
   EXPECT_EQ(TextFolder() + "\\YY_MM_DD_HH_MM_SS.txt", ItemText(hwnd, IDC_TXT_HINT));
   EXPECT_EQ("6310", c.window.ModelLabel().LabelText());
   EXPECT_TRUE(std::filesystem::exists(CaptureSession::TrafficLogPath()));
+  // Once the box is gone, the status line still says so.
+  EXPECT_EQ(std::string("Not connected to ") + kNoPort + ": use (Re)Connect or Settings",
+            ItemText(hwnd, IDC_EXPORT_NOTE));
 }
 
 TEST(CaptureDialog, ReconnectRereadsThePortAndShowsItsFailureAfterTheCommand) {
@@ -154,6 +159,29 @@ TEST(CaptureDialog, ClosingWithAPendingReportExportsItOnce) {
   SendMessageA(c.window.GetSafeHwnd(), WM_CLOSE, 0, 0);
   Pump();
   EXPECT_EQ(0u, FileCount(TextFolder()));
+}
+
+TEST(CaptureDialog, AFailedExportOnClosingIsShownInABoxWhicheverWayTheWindowCloses) {
+  // The close box (WM_CLOSE), the system menu's Close (SC_CLOSE) and Escape.
+  for (int way = 0; way < 3; ++way) {
+    Capture c;
+    // A root below a file: no folder of it can be made.
+    const std::string blocked = c.env.dir() / "blocked";
+    WriteFileBytes(blocked, "a file, not a folder");
+    WriteSetting("6310_Root", blocked + "\\root");
+    HWND hwnd = c.Open();
+    ASSERT_NE(nullptr, hwnd);
+    c.FeedReportStart();
+    c.window.boxes.clear();
+    if (way == 0) SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    if (way == 1) SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (way == 2) SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    Pump();
+    EXPECT_EQ(nullptr, c.window.GetSafeHwnd()) << way;
+    ASSERT_EQ(1u, c.window.boxes.size()) << way;
+    EXPECT_EQ(0u, c.window.boxes[0].first.rfind("Cannot open file for writing: ", 0)) << way << c.window.boxes[0].first;
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONWARNING), c.window.boxes[0].second) << way;
+  }
 }
 
 TEST(CaptureDialog, TheEndOfTheWindowsSessionExportsThePendingReport) {
@@ -241,6 +269,28 @@ TEST(CaptureDialog, SettingsReconnectOnlyWhenOKChangedThePort) {
   EXPECT_EQ("COM33", c.window.Session().ComPort());
   ASSERT_EQ(1u, c.window.boxes.size());
   EXPECT_NE(std::string::npos, c.window.boxes[0].first.find("COM33"));
+}
+
+POINT CentreOf(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+TEST(CaptureDialog, TheSettingsAndAboutBoxesOpenCentredOverTheWindow) {
+  Capture c;
+  HWND hwnd = c.Open();
+  ASSERT_NE(nullptr, hwnd);
+  SetWindowPos(hwnd, nullptr, 180, 140, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  const POINT owner = CentreOf(hwnd);
+  SettingsDialog settings([] { return std::vector<std::string>{"COM1"}; });
+  AboutDialog about(GetVersionText());
+  for (HWND box : {settings.Create(hwnd), about.Create(hwnd)}) {
+    ASSERT_NE(nullptr, box);
+    const POINT centre = CentreOf(box);
+    EXPECT_LE(std::abs(centre.x - owner.x), 1) << centre.x << " " << owner.x;
+    EXPECT_LE(std::abs(centre.y - owner.y), 1) << centre.y << " " << owner.y;
+  }
 }
 
 // The settings dialog, created modeless with a fixed port list.

@@ -39,25 +39,34 @@ class Running {
     CloseHandle(info_.hProcess);
   }
   bool Started() const { return started_; }
+  /// The capture window and the message boxes share the caption "Harrow";
+  /// only the window has the (Re)Connect button.
+  enum Which { kAny, kCaptureWindow, kMessageBox };
   /// The process's visible top-level window with `caption` (and of the
   /// class `cls`, when given), or null.
-  HWND Find(const char* caption, const char* cls = nullptr) const {
+  HWND Find(const char* caption, const char* cls = nullptr, Which which = kAny) const {
     HWND found = nullptr;
     for (HWND w = FindWindowExA(nullptr, nullptr, cls, caption); w; w = FindWindowExA(nullptr, w, cls, caption)) {
       DWORD pid = 0;
       GetWindowThreadProcessId(w, &pid);
+      const bool capture = GetDlgItem(w, IDC_RECONNECT) != nullptr;
+      if (which == kCaptureWindow && !capture) continue;
+      if (which == kMessageBox && capture) continue;
       if (pid == info_.dwProcessId && IsWindowVisible(w)) found = w;
     }
     return found;
   }
+  HWND FindCaptureWindow() const { return Find("Harrow", nullptr, kCaptureWindow); }
+  HWND FindMessageBox() const { return Find("Harrow", "#32770", kMessageBox); }
   /// Find, waited for up to 20 s.
-  HWND Window(const char* caption, const char* cls = nullptr) const {
+  HWND Window(const char* caption, const char* cls = nullptr, Which which = kAny) const {
     for (int i = 0; i < 400; ++i) {
-      if (HWND found = Find(caption, cls)) return found;
+      if (HWND found = Find(caption, cls, which)) return found;
       Sleep(50);
     }
     return nullptr;
   }
+  HWND CaptureWindow() const { return Window("Harrow", nullptr, kCaptureWindow); }
   /// The exit code once it ended within 20 s, otherwise STILL_ACTIVE.
   DWORD ExitCode() const {
     WaitForSingleObject(info_.hProcess, 20000);
@@ -110,7 +119,7 @@ TEST(HarrowExe, CaptureWindowOpensTheAboutBoxAndClosesByTheCloseBox) {
   WriteSetting("ComPort", "COM1");
   Running harrow("");
   ASSERT_TRUE(harrow.Started()) << HarrowExe();
-  HWND window = harrow.Window("Harrow ");
+  HWND window = harrow.CaptureWindow();
   ASSERT_NE(nullptr, window);
   EXPECT_EQ("(Re)Connect", ItemText(window, IDC_RECONNECT));
   // The system menu's about entry and the About Info button open it.
@@ -128,13 +137,13 @@ TEST(HarrowExe, APortThatCannotBeOpenedIsAnErrorBoxBeforeTheWindow) {
   WriteSetting("6310_Root", env.dir() / "root");
   Running harrow("");
   ASSERT_TRUE(harrow.Started()) << HarrowExe();
-  HWND box = harrow.Window("Harrow", "#32770");
+  HWND box = harrow.Window("Harrow", "#32770", Running::kMessageBox);
   ASSERT_NE(nullptr, box);
   EXPECT_EQ(0u, BoxText(box).find("Unable to open COM-port COM31")) << BoxText(box);
   // The window is not shown yet, nor are the folders made.
   EXPECT_FALSE(PathExists(LogFolder()));
   PostMessageA(box, WM_COMMAND, IDOK, 0);
-  HWND window = harrow.Window("Harrow ");
+  HWND window = harrow.CaptureWindow();
   ASSERT_NE(nullptr, window);
   EXPECT_EQ(ExcelFolder() + "\\YY_MM_DD_HH_MM_SS.xls", ItemText(window, IDC_XLS_HINT));
   EXPECT_TRUE(PathExists(LogFolder()));
@@ -149,11 +158,11 @@ TEST(HarrowExe, StartsWithoutASettingsFile) {
   Running harrow("");
   ASSERT_TRUE(harrow.Started()) << HarrowExe();
   // COM1, the built-in port, may or may not open under wine.
-  for (int i = 0; i < 100 && !harrow.Find("Harrow "); ++i) {
-    if (HWND box = harrow.Find("Harrow", "#32770")) PostMessageA(box, WM_COMMAND, IDOK, 0);
+  for (int i = 0; i < 100 && !harrow.FindCaptureWindow(); ++i) {
+    if (HWND box = harrow.FindMessageBox()) PostMessageA(box, WM_COMMAND, IDOK, 0);
     Sleep(100);
   }
-  HWND window = harrow.Window("Harrow ");
+  HWND window = harrow.CaptureWindow();
   ASSERT_NE(nullptr, window);
   EXPECT_EQ("6310", ItemText(window, IDC_MODEL_LABEL));
   EXPECT_EQ(TextFolder() + "\\YY_MM_DD_HH_MM_SS.txt", ItemText(window, IDC_TXT_HINT));

@@ -270,7 +270,7 @@ TEST(Templates, CaptureWindow) {
   CaptureWindow window;
   HWND dialog = window.Create();
   ASSERT_NE(nullptr, dialog);
-  EXPECT_EQ("Harrow ", TextOf(dialog));
+  EXPECT_EQ("Harrow", TextOf(dialog));
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_STYLE));
   const DWORD wanted = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   EXPECT_EQ(wanted, style & wanted);
