@@ -89,10 +89,12 @@ std::string RootForModel(const std::string& modelEntry) { return ReadRootFolder(
 bool StoreSettingsChoices(const SettingsChoices& choices, int port, const std::string& model,
                           const std::string& root, std::string* err) {
   bool ok = true;
-  // With no port listed the stored port is kept rather than blanked.
+  // With no port listed the stored port is kept rather than blanked; so it
+  // is with a nameless entry (a device that reports an empty name), which
+  // would leave the next start with no port to open.
   if (port >= 0 && port < static_cast<int>(choices.ports.size())) {
     const std::string& name = port == choices.storedPortEntry ? choices.storedPort : choices.ports[port];
-    ok = WriteSetting("ComPort", name, err) && ok;
+    if (!name.empty()) ok = WriteSetting("ComPort", name, err) && ok;
   }
   // A model typed into the edit field is stored as typed.
   if (!model.empty()) {

@@ -52,9 +52,9 @@ SettingsChoices OpenSettingsChoices(const std::vector<std::string>& ports,
 /// `modelEntry`: its stored root, else its built-in one.
 std::string RootForModel(const std::string& modelEntry);
 
-/// OK: stores the port entry `port` (none when -1: the stored port stays)
-/// as "ComPort", `model` (when not empty) as "DevType" and `root` (when
-/// both are not empty) as the model's root key. False with `err` when the
+/// OK: stores the port entry `port` (none when -1 or the entry is empty:
+/// the stored port stays) as "ComPort", `model` (when not empty) as
+/// "DevType" and `root` (when both are not empty) as the model's root key. False with `err` when the
 /// settings file refused a write.
 bool StoreSettingsChoices(const SettingsChoices& choices, int port, const std::string& model,
                           const std::string& root, std::string* err = nullptr);

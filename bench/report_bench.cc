@@ -122,7 +122,7 @@ BENCHMARK(BM_SplitOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_ReplayTranscripts(benchmark::State& state) {
   NullList list;
-  StderrNoticeSink notices;
+  StderrNoticeSink notices("report_bench");
   for (auto _ : state) {
     for (const ModelStream& s : Streams()) {
       state.PauseTiming();
@@ -219,7 +219,7 @@ std::pair<std::string, std::string> ExportedFourPlateFiles() {
   OverrideSetting("DevType", "6120");
   OverrideSetting("6120_Root", root);
   FixedClock clock(MakeLocalTime(2026, 1, 1, 0, 0, 0));
-  StderrNoticeSink notices;
+  StderrNoticeSink notices("report_bench");
   ReportCollector collector(clock, notices);
   collector.RebuildHandler();
   for (const std::string& line : FourPlateReport()) collector.FeedLine(line);
@@ -263,7 +263,7 @@ void BM_FinishLatency(benchmark::State& state) {
   OverrideSetting("6120_Root", root);
   const std::vector<std::string> report = FourPlateReport();
   TickingClock clock;
-  StderrNoticeSink notices;
+  StderrNoticeSink notices("report_bench");
   ReportCollector collector(clock, notices);
   collector.RebuildHandler();
   std::vector<double> micros;

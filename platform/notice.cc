@@ -3,6 +3,6 @@
 #include <cstdio>
 
 void StderrNoticeSink::Notice(const std::string& text) {
-  std::fprintf(stderr, "harrow: %s\n", text.c_str());
+  std::fprintf(stderr, "%s: %s\n", program_.c_str(), text.c_str());
   std::fflush(stderr);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 /// Where messages for the user go. The capture must never wait for the user
@@ -15,7 +16,12 @@ class NoticeSink {
 /// Prints each notice as one line on standard error (the headless tools).
 class StderrNoticeSink : public NoticeSink {
  public:
+  /// Each line then begins with "`program`: ", as the program's other messages do.
+  explicit StderrNoticeSink(std::string program) : program_(std::move(program)) {}
   void Notice(const std::string& text) override;
+
+ private:
+  std::string program_;
 };
 
 /// Keeps every notice, for tests.

@@ -34,11 +34,22 @@ std::string WindowsDirectory() {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+// Where Windows redirected the writes of an earlier 32-bit installation to
+// `windows` when a standard user ran it: the user's VirtualStore holds the
+// folder under its path without the drive ("C:\Windows" as
+// "VirtualStore\Windows"). Empty when the user has no local profile folder.
+std::string VirtualStoreOf(const std::string& windows) {
+  std::string local = EnvOr("LOCALAPPDATA", "");
+  if (local.empty() || windows.size() < 3 || windows[1] != ':') return "";
+  return local + "\\VirtualStore" + windows.substr(2);
+}
+
 // A settings file that an earlier installation kept in the Windows
 // directory moves along the first time this folder is used: a standard
 // user cannot write there on current Windows, so every setting written
 // there would silently be lost, while the settings it holds must carry
-// over.
+// over. The old program saw its VirtualStore copy in place of the file
+// in the Windows directory whenever there was one, so that copy wins.
 void AdoptOldSettings(const std::string& folder) {
   static std::mutex mutex;
   static std::set<std::string> done;
@@ -46,10 +57,13 @@ void AdoptOldSettings(const std::string& folder) {
   if (!done.insert(folder).second) return;
   std::string windows = WindowsDirectory();
   if (windows.empty()) return;
+  std::string store = VirtualStoreOf(windows);
   for (const char* name : {"Kestrel.ini", "Glimmer.ini"}) {
     std::string target = folder + "\\" + name;
+    if (PathExists(target)) continue;
     std::string old = windows + "\\" + name;
-    if (PathExists(target) || !PathExists(old)) continue;
+    if (!store.empty() && PathExists(store + "\\" + name)) old = store + "\\" + name;
+    if (!PathExists(old)) continue;
     MakeDirectories(folder);
     // Never replaces a file that appeared meanwhile.
     ::CopyFileA(old.c_str(), target.c_str(), TRUE);

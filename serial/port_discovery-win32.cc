@@ -1,13 +1,16 @@
 // Port discovery on Windows. Three ways, by the generation of the system:
-// the device interfaces of SetupAPI (Windows 2000 and later), a fixed list
+// the device interfaces of SetupAPI (Windows 2000 and later, with the
+// ports only the SERIALCOMM device map names added), a fixed list
 // COM1 to COM16 (NT 4, which keeps no list of its ports), and the device
 // tree under HKLM\Enum (the Windows 95 family).
 
 #include "serial/port_discovery-win32.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
+#include "serial/port_name.h"
 #include "serial/serial_device.h"
 
 namespace {
@@ -178,6 +181,34 @@ void DiscoverRegistry(ComPortInfoArray& ports, Win32PortCalls& calls) {
   }
 }
 
+// Ports without a device interface of the serial class are still listed
+// by their drivers in SERIALCOMM: virtual and Bluetooth ports often, and
+// every port under wine. Only the names are there; nothing says USB.
+void AddDeviceMapPorts(ComPortInfoArray& ports, Win32PortCalls& calls) {
+  Key map(calls);
+  // A machine without serial ports has no such key at all.
+  if (!map.Open(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM")) return;
+  std::vector<std::string> listed;
+  for (const ComPortInfo& port : ports) listed.push_back(PortNameOf(port));
+  for (DWORD index = 0;; ++index) {
+    char device[kKeyNameSize] = {};
+    BYTE name[kValueSize] = {};
+    DWORD deviceSize = kKeyNameSize, nameSize = kValueSize;
+    LONG result = calls.EnumValue(map.get(), index, device, &deviceSize, name, &nameSize);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    // A value whose name or data overflows its buffer names no COM port
+    // (none is that long); the values after it are still read.
+    if (result != ERROR_SUCCESS) continue;
+    ComPortInfo port;
+    port.portName = TextOf(name, nameSize < kValueSize ? nameSize : kValueSize);
+    if (port.portName.empty()) continue;
+    if (std::find(listed.begin(), listed.end(), port.portName) != listed.end()) continue;
+    port.devicePath = PortDevicePath(port.portName);
+    listed.push_back(port.portName);
+    ports.push_back(port);
+  }
+}
+
 class Win32PortDiscovery : public PortDiscovery {
  public:
   explicit Win32PortDiscovery(Win32PortCalls& calls) : calls_(calls) {}
@@ -186,9 +217,10 @@ class Win32PortDiscovery : public PortDiscovery {
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;  // 148
     if (!calls_.GetVersionEx(&version)) Fail("Could not get OS version.", calls_.LastError());
-    if (version.dwMajorVersion >= 5)
+    if (version.dwMajorVersion >= 5) {
       DiscoverInterfaces(ports, calls_);
-    else if (version.dwPlatformId == VER_PLATFORM_WIN32_NT)
+      AddDeviceMapPorts(ports, calls_);
+    } else if (version.dwPlatformId == VER_PLATFORM_WIN32_NT)
       AddFixedList(ports);
     else
       DiscoverRegistry(ports, calls_);
@@ -231,6 +263,9 @@ class SystemCalls final : public Win32PortCalls {
   }
   LONG QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size) override {
     return ::RegQueryValueExA(key, name, nullptr, nullptr, data, size);
+  }
+  LONG EnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, BYTE* data, DWORD* dataSize) override {
+    return ::RegEnumValueA(key, index, name, nameSize, nullptr, nullptr, data, dataSize);
   }
   void CloseKey(HKEY key) override { ::RegCloseKey(key); }
   bool CanOpen(const std::string& devicePath) override { return CanOpenExclusively(devicePath); }

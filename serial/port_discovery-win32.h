@@ -41,6 +41,9 @@ class Win32PortCalls {
   virtual LONG EnumKey(HKEY key, DWORD index, char* name, DWORD* size) = 0;
   /// RegQueryValueExA: `size` in: buffer size, out: bytes stored.
   virtual LONG QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size) = 0;
+  /// RegEnumValueA: the name and data of value `index`; each size in:
+  /// buffer size, out: length of the name, bytes of data stored.
+  virtual LONG EnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, BYTE* data, DWORD* dataSize) = 0;
   /// RegCloseKey.
   virtual void CloseKey(HKEY key) = 0;
 
@@ -52,7 +55,8 @@ class Win32PortCalls {
 /// The calls as the system answers them.
 Win32PortCalls& SystemPortCalls();
 
-/// Discovery over `calls`: device interfaces from Windows 2000 on, the
+/// Discovery over `calls`: device interfaces from Windows 2000 on, then
+/// the ports of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM they did not list; the
 /// fixed list COM1 to COM16 on NT 4, the registry on the Windows 95 family.
 std::unique_ptr<PortDiscovery> MakeWin32PortDiscovery(Win32PortCalls& calls);
 

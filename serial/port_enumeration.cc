@@ -14,6 +14,14 @@ size_t TrailingParenthesis(const std::string& text, const char* open) {
 
 }  // namespace
 
+std::string PortNameOf(const ComPortInfo& port) {
+  if (!port.portName.empty()) return port.portName;
+  const std::string& friendly = port.friendlyName;
+  size_t at = TrailingParenthesis(friendly, "(");
+  if (at == std::string::npos) return friendly;
+  return friendly.substr(at + 1, friendly.size() - at - 2);
+}
+
 void CompleteComPorts(ComPortInfoArray& ports, bool skipBusyPorts, PortDiscovery& discovery) {
   for (size_t i = 0; i < ports.size();) {
     ComPortInfo& port = ports[i];
@@ -28,11 +36,7 @@ void CompleteComPorts(ComPortInfoArray& ports, bool skipBusyPorts, PortDiscovery
       size_t at = TrailingParenthesis(port.description, " (");
       if (at != std::string::npos) port.description.erase(at);
     }
-    if (port.portName.empty()) {
-      port.portName = port.friendlyName;
-      size_t at = TrailingParenthesis(port.portName, "(");
-      if (at != std::string::npos) port.portName = port.portName.substr(at + 1, port.portName.size() - at - 2);
-    }
+    port.portName = PortNameOf(port);
     ++i;
   }
 }

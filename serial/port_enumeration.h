@@ -45,6 +45,10 @@ void EnumerateComPorts(ComPortInfoArray& ports, bool skipBusyPorts);
 /// The same over a given discovery.
 void EnumerateComPorts(ComPortInfoArray& ports, bool skipBusyPorts, PortDiscovery& discovery);
 
+/// The port name of a record: its own, else what its friendly name gives
+/// (the "COM3" of "USB Serial Port (COM3)", or the whole friendly name).
+std::string PortNameOf(const ComPortInfo& port);
+
 /// Completes the records in place: drops busy ones (when asked) and fills
 /// empty names from the others, cutting "Name (port)" into its parts.
 void CompleteComPorts(ComPortInfoArray& ports, bool skipBusyPorts, PortDiscovery& discovery);

@@ -16,6 +16,7 @@
 #include "platform/notice.h"
 #include "app/settings.h"
 #include "platform/platform.h"
+#include "tools/capture_help.h"
 #include "tools/capture_loop.h"
 #include "tools/capture_options.h"
 #include "tools/live_capture.h"
@@ -23,49 +24,46 @@
 
 namespace {
 
-const char kUsage[] =
-    "Usage: harrow-capture [OPTION]...\n"
-    "Captures a laboratory reader's reports without a window: every received\n"
-    "line is printed and written to the traffic log, and each finished report\n"
-    "is exported as .txt and .xls below the model's root folder.\n"
-    "\n"
-    "With no replay option, captures from the configured serial port until\n"
-    "interrupted (Ctrl+C or SIGTERM); a report still pending then is exported.\n"
-    "\n"
-    "Options:\n"
-    "  --replay FILE       feed the bytes of FILE (\"-\" for standard input) as if\n"
-    "                      they arrived on the port, in chunks of at most 100 bytes;\n"
-    "                      a report still pending at the end is exported\n"
-    "  --replay-log FILE   run the lines recorded in a traffic log through the\n"
-    "                      report recognition again and export the reports anew\n"
-    "                      (after a wrong model setting or a lost export); the\n"
-    "                      traffic log itself is not written\n"
-    "                      Ctrl+C or SIGTERM stops a replay: the report in hand\n"
-    "                      is exported and the progress is told\n"
-    "  --port NAME         capture from NAME instead of the stored port: a device\n"
-    "                      below /dev (\"ttyUSB0\", \"dev/ttyUSB0\") or a full path\n"
-    "                      (\"/dev/serial/by-id/...\")\n"
-    "  --list-ports        list the machine's serial ports and exit\n"
-    "  --model TEXT        use model TEXT (6120, 6310, 6350, 6480) for this run,\n"
-    "                      as the stored \"DevType\"; a text naming no model\n"
-    "                      collects lines without laying them out\n"
-    "  --root DIR          use DIR as the model's root folder for this run\n"
-    "  --quiet             do not print the received lines\n"
-    "  --help              show this help and exit\n"
-    "  --version           show the version and exit\n"
-    "\n"
-    "--model, --root and --port change nothing in the stored settings.\n"
-    "Settings are read from $XDG_CONFIG_HOME/Kestrel.ini (default ~/.config);\n"
-    "the default root folder of a model is ~/MODEL, reports that cannot be\n"
-    "written there go to $XDG_DATA_HOME/harrow/unsaved (default ~/.local/share).\n"
-    "\n"
-    "At start, unfinished temporary files that a capture killed while exporting\n"
-    "left in the Text and Excel folders are removed, and the files it never\n"
-    "wrote are named.\n"
-    "\n"
-    "Exit status: 0 when the capture or replay ended normally, 1 when the port,\n"
-    "a file or the event loop failed, 2 for a wrong command line, 3 when a\n"
-    "replay was interrupted (Ctrl+C or SIGTERM) before the end of its input.\n";
+/// The help, with the pieces that name this system's own things in place.
+std::string Usage() {
+  const CaptureHelpTexts& system = PlatformHelpTexts();
+  return std::string(
+             "Usage: harrow-capture [OPTION]...\n"
+             "Captures a laboratory reader's reports without a window: every received\n"
+             "line is printed and written to the traffic log, and each finished report\n"
+             "is exported as .txt and .xls below the model's root folder.\n"
+             "\n") +
+         system.liveStop +
+         "\n"
+         "Options:\n"
+         "  --replay FILE       feed the bytes of FILE (\"-\" for standard input) as if\n"
+         "                      they arrived on the port, in chunks of at most 100 bytes;\n"
+         "                      a report still pending at the end is exported\n"
+         "  --replay-log FILE   run the lines recorded in a traffic log through the\n"
+         "                      report recognition again and export the reports anew\n"
+         "                      (after a wrong model setting or a lost export); the\n"
+         "                      traffic log itself is not written\n" +
+         system.replayStop + system.portOption +
+         "  --list-ports        list the machine's serial ports and exit\n"
+         "  --model TEXT        use model TEXT (6120, 6310, 6350, 6480) for this run,\n"
+         "                      as the stored \"DevType\"; a text naming no model\n"
+         "                      collects lines without laying them out\n"
+         "  --root DIR          use DIR as the model's root folder for this run\n"
+         "  --quiet             do not print the received lines\n"
+         "  --help              show this help and exit\n"
+         "  --version           show the version and exit\n"
+         "\n"
+         "--model, --root and --port change nothing in the stored settings.\n" +
+         system.files +
+         "\n"
+         "At start, unfinished temporary files that a capture killed while exporting\n"
+         "left in the Text and Excel folders are removed, and the files it never\n"
+         "wrote are named.\n"
+         "\n"
+         "Exit status: 0 when the capture or replay ended normally, 1 when the port,\n"
+         "a file or the event loop failed, 2 for a wrong command line, 3 when a\n" +
+         system.interrupted;
+}
 
 constexpr int kExitInterrupted = 3;
 
@@ -87,16 +85,6 @@ bool TakeValue(int argc, char** argv, int* i, std::string* value) {
   return true;
 }
 
-/// The port NAME of --port as a device name or path; "dev/..." means "/dev/...".
-// A service instance names its port through systemd, which unescapes
-// "/dev/serial/by-id/..." to "dev/serial/by-id/..." without the leading
-// slash. No device lives at "/dev/dev/...", so such a name is read as the
-// full path.
-std::string PortOptionName(const std::string& name) {
-  if (name.rfind("dev/", 0) == 0) return "/" + name;
-  return name;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,7 +102,7 @@ int main(int argc, char** argv) {
     const char* arg = argv[i];
     bool ok = true;
     if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
-      std::fputs(kUsage, stdout);
+      std::fputs(Usage().c_str(), stdout);
       return 0;
     } else if (!std::strcmp(arg, "--version")) {
       std::puts("harrow-capture " HARROW_VERSION_TEXT);
@@ -124,8 +112,12 @@ int main(int argc, char** argv) {
     } else if (!std::strcmp(arg, "--replay-log")) {
       ok = TakeValue(argc, argv, &i, &options.replayLogFile);
     } else if (!std::strcmp(arg, "--port")) {
-      ok = TakeValue(argc, argv, &i, &options.port);
-      options.port = PortOptionName(options.port);
+      std::string given, err;
+      ok = TakeValue(argc, argv, &i, &given);
+      if (ok && !PortOptionName(given, &options.port, &err)) {
+        std::fprintf(stderr, "harrow-capture: %s\n", err.c_str());
+        return 2;
+      }
     } else if (!std::strcmp(arg, "--model")) {
       ok = haveModel = TakeValue(argc, argv, &i, &model);
     } else if (!std::strcmp(arg, "--root")) {
@@ -150,7 +142,7 @@ int main(int argc, char** argv) {
   if (!options.port.empty()) OverrideSetting("ComPort", options.port);
 
   if (options.listPorts) return ListPorts();
-  StderrNoticeSink notices;
+  StderrNoticeSink notices("harrow-capture");
   CleanUpCutShortExports(CaptureSession::TrafficLogPath(), notices);
   if (options.replayFile.empty() && options.replayLogFile.empty()) return RunLiveCapture(options);
 

@@ -38,7 +38,7 @@ int RunLiveCapture(const CaptureOptions& options) {
   }
 
   SystemClock clock;
-  StderrNoticeSink notices;
+  StderrNoticeSink notices("harrow-capture");
   StdoutLineList list(options.quiet);
   CaptureSession session(clock, notices, list);
   session.SetMessageWindow(loop.get());

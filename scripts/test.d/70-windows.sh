@@ -60,6 +60,8 @@ unset DISPLAY
 # of harrow-capture.exe from the Linux reader-sim (of the release build).
 echo "-- serial port and listener on COM7/COM8 under wine"
 timeout 180 tests/wine/com_port_run.sh build/win64
+echo "-- harrow-capture.exe's help, messages and port list under wine"
+timeout 180 tests/wine/capture_console_run.sh build/win64
 echo "-- live capture under wine"
 [ -x build/release/tools/reader-sim ] || build_tree build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 timeout 300 tests/wine/live_capture_run.sh build/win64 build/release

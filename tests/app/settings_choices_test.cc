@@ -79,6 +79,9 @@ TEST(SettingsChoices, OkStoresPortModelAndRootOnlyWhereThereIsOne) {
   SettingsChoices none = OpenSettingsChoices({}, kNothingResolves);
   ASSERT_TRUE(StoreSettingsChoices(none, none.port, "6310", ""));
   EXPECT_EQ(ReadComPort(), "ttyACM0");  // no port listed: the stored one stays
+  SettingsChoices nameless = OpenSettingsChoices({""}, kNothingResolves);
+  ASSERT_TRUE(StoreSettingsChoices(nameless, 0, "6310", ""));
+  EXPECT_EQ(ReadComPort(), "ttyACM0");  // an empty entry names no port either
   EXPECT_EQ(ReadRootFolder("6310"), "kept");  // an empty root keeps the stored one
 
   SettingsChoices c = OpenSettingsChoices({"ttyUSB1"}, kNothingResolves);

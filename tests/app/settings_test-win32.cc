@@ -1,6 +1,6 @@
 // The settings store on Windows: the names, roots and lengths the lab's
 // existing installations have, and the move of their settings file out of
-// the Windows directory.
+// the Windows directory or its VirtualStore.
 
 #include "app/settings.h"
 
@@ -64,6 +64,28 @@ TEST(Settings, AnEarlierInstallationsFileCarriesOver) {
   EXPECT_EQ(ReadComPort(), "COM5");
   EXPECT_EQ(ReadFileBytes(old), "[Kestrel]\r\nComPort=COM4\r\nDevType=6120\r\n");
   ::DeleteFileA(old.c_str());
+}
+
+TEST(Settings, AnEarlierInstallationsVirtualStoreCopyIsTheOneThatCarriesOver) {
+  IsolatedSettings env;
+  // A 32-bit program run by a standard user had its writes to the Windows
+  // directory redirected to the user's VirtualStore, and read its file from
+  // there; the file in the Windows directory is the one it was installed with.
+  std::string windows = WindowsDir();
+  std::string store = env.dir() / "data" + "\\VirtualStore" + windows.substr(2);
+  ASSERT_TRUE(MakeDirectories(store));
+  std::string old = windows + "\\Kestrel.ini", oldGlimmer = windows + "\\Glimmer.ini";
+  ASSERT_FALSE(PathExists(old)) << old << " is left from elsewhere";
+  ASSERT_FALSE(PathExists(oldGlimmer)) << oldGlimmer << " is left from elsewhere";
+  WriteFileBytes(old, "[Kestrel]\r\nComPort=COM4\r\nDevType=6120\r\n");
+  WriteFileBytes(store + "\\Kestrel.ini", "[Kestrel]\r\nComPort=COM6\r\nDevType=6480\r\n");
+  // Only the Windows directory's Glimmer.ini: the old program saw that one.
+  WriteFileBytes(oldGlimmer, "[Glimmer]\r\nComPort=COM2\r\n");
+  EXPECT_EQ(ReadComPort(), "COM6");
+  EXPECT_EQ(ReadModel(), InstrumentModel::M6480);
+  EXPECT_EQ(ReadFileBytes(GlimmerFilePath()), "[Glimmer]\r\nComPort=COM2\r\n");
+  ::DeleteFileA(old.c_str());
+  ::DeleteFileA(oldGlimmer.c_str());
 }
 
 }  // namespace

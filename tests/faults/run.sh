@@ -225,7 +225,7 @@ if mount -t tmpfs -o size=96k tmpfs "$D/root" 2>"$D/mount.err"; then
   expect_told "$D/err" "The traffic log $D/root/Log/USB_Serial.log refuses lines (write failed: No space left on device)" "log refused"
   expect_told "$D/err" "Cannot open file for writing: $D/root/" "export refused"
   expect_told "$D/err" "The report was saved instead as $UNSAVED/" "export saved elsewhere"
-  echo "  exports refused and saved elsewhere: $(grep -c '^harrow: Cannot open file for writing' "$D/err")"
+  echo "  exports refused and saved elsewhere: $(grep -c '^harrow-capture: Cannot open file for writing' "$D/err")"
   umount "$D/root" && MOUNTS=()
 else
   echo "  skipped: cannot mount a tmpfs here ($(cat "$D/mount.err"))"

@@ -26,6 +26,12 @@ struct FakeKey {
   bool refuses = false;  // opening it fails
 };
 
+// An answer of RegEnumValueA: the value's name and data, or a failure.
+struct FakeValue {
+  std::string name, data;
+  LONG result = ERROR_SUCCESS;
+};
+
 HDEVINFO const kList = reinterpret_cast<HDEVINFO>(0x5150);
 
 class FakeCalls : public Win32PortCalls {
@@ -38,6 +44,7 @@ class FakeCalls : public Win32PortCalls {
   DWORD enumErrorAt = ~0u, enumError = 0;
   DWORD detailError = 0;
   std::map<std::string, FakeKey> registry;  // full path below HKLM
+  std::map<std::string, std::vector<FakeValue>> valueLists;  // by path, in enumeration order
   std::set<std::string> busy;
 
   // What was asked.
@@ -130,6 +137,18 @@ class FakeCalls : public Win32PortCalls {
     // Stored without its NUL, as a registry value may be.
     std::memcpy(data, found->second.data(), found->second.size());
     *size = static_cast<DWORD>(found->second.size());
+    return ERROR_SUCCESS;
+  }
+  LONG EnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, BYTE* data, DWORD* dataSize) override {
+    const std::vector<FakeValue>& values = valueLists[PathOf(key)];
+    if (index >= values.size()) return ERROR_NO_MORE_ITEMS;
+    const FakeValue& v = values[index];
+    if (v.result != ERROR_SUCCESS) return v.result;
+    std::strcpy(name, v.name.c_str());
+    *nameSize = static_cast<DWORD>(v.name.size());
+    // With its NUL, as REG_SZ values are stored.
+    std::memcpy(data, v.data.c_str(), v.data.size() + 1);
+    *dataSize = static_cast<DWORD>(v.data.size() + 1);
     return ERROR_SUCCESS;
   }
   void CloseKey(HKEY) override { ++closed; }
@@ -234,6 +253,48 @@ TEST(Win32PortDiscovery, InterfacesWithBothNamesAreListed) {
 
   calls.busy = {"\\\\?\\usb#vid_0403&pid_6001#a"};
   EXPECT_EQ(NamesOf(Enumerate(calls, true)), std::vector<std::string>{"COM9"});
+}
+
+TEST(Win32PortDiscovery, DeviceMapAddsThePortsTheInterfacesMissed) {
+  const std::string map = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+  FakeCalls calls;
+  calls.devices = {{"\\\\?\\usb#vid_0403&pid_6001#a", "USB Serial Port (COM3)", "USB Serial Port", "USB-Port 2"}};
+  calls.registry[map] = {};
+  calls.valueLists[map] = {
+      {"\\Device\\VCP0", "COM3"},
+      {"\\Device\\BthModem0", "COM12"},
+      {"\\Device\\Overlong", "", ERROR_MORE_DATA},
+      {"\\Device\\Serial0", "COM1"},
+      {"\\Device\\Empty", ""},
+      {"\\Device\\Serial0Again", "COM1"},
+  };
+  ComPortInfoArray ports = Enumerate(calls);
+  // The interfaces' record of COM3 stays the only one, and first.
+  ASSERT_EQ(NamesOf(ports), (std::vector<std::string>{"COM3", "COM12", "COM1"}));
+  EXPECT_TRUE(ports[0].isUsb);
+  EXPECT_EQ(ports[1].devicePath, "\\\\.\\COM12");
+  EXPECT_EQ(ports[1].friendlyName, "COM12");
+  EXPECT_EQ(ports[1].description, "COM12");
+  EXPECT_FALSE(ports[1].isUsb);
+  EXPECT_EQ(calls.opened, 1);
+  EXPECT_EQ(calls.closed, 1);
+
+  calls.busy = {"\\\\.\\COM12"};
+  EXPECT_EQ(NamesOf(Enumerate(calls, true)), (std::vector<std::string>{"COM3", "COM1"}));
+
+  // Without serial ports the key is missing: no failure, nothing added.
+  FakeCalls none;
+  EXPECT_TRUE(Enumerate(none).empty());
+  EXPECT_EQ(none.opened, 0);
+
+  // A failed interface walk fails as before, without the map's ports.
+  FakeCalls noList;
+  noList.classDevsError = 0xd;
+  noList.registry[map] = {};
+  noList.valueLists[map] = {{"\\Device\\Serial0", "COM1"}};
+  ComPortInfoArray found;
+  EXPECT_EQ(FailureOf(noList, &found), "SetupDiGetClassDevs failed. (err=d)");
+  EXPECT_TRUE(found.empty());
 }
 
 TEST(Win32PortDiscovery, InterfaceFailuresNameTheCallAndFreeTheList) {
@@ -353,7 +414,8 @@ TEST(Win32PortDiscovery, SetupApiTakesTheDetailSizeOfThisBuild) {
 
 TEST(Win32PortDiscovery, ThisSystemAnswers) {
   // Under wine no COM port shows up as a device interface (its registry
-  // holds none), so the list may well be empty; the walk must not fail.
+  // holds none), only in SERIALCOMM, and a fresh prefix may map none; the
+  // walk must not fail. tests/wine/capture_console_run.sh maps some.
   ComPortInfoArray ports;
   EXPECT_NO_THROW(EnumerateComPorts(ports, false));
   for (const ComPortInfo& p : ports) EXPECT_FALSE(p.portName.empty());

@@ -73,6 +73,15 @@ TEST(CaptureTool, ReadsStandardInputAndRejectsBadOptions) {
   EXPECT_EQ(status, 0);
   for (const char* option : {"--replay", "--replay-log", "--port", "--list-ports", "--model", "--root"})
     EXPECT_NE(out.find(option), std::string::npos) << option;
+  // This system's own names, whole lines in their places (Windows has its
+  // own, checked by tests/wine/capture_console_run.sh).
+  for (const char* text : {"\ninterrupted (Ctrl+C or SIGTERM); a report still pending then is exported.\n\n",
+                           "below /dev (\"ttyUSB0\", \"dev/ttyUSB0\") or a full path\n",
+                           "\nSettings are read from $XDG_CONFIG_HOME/Kestrel.ini (default ~/.config);\n",
+                           "\nwritten there go to $XDG_DATA_HOME/harrow/unsaved (default ~/.local/share).\n\n",
+                           "\nreplay was interrupted (Ctrl+C or SIGTERM) before the end of its input.\n"})
+    EXPECT_NE(out.find(text), std::string::npos) << text;
+  EXPECT_EQ(out.find("COM"), std::string::npos);
 }
 
 // The contents of every file in a folder, in name order.
@@ -158,7 +167,8 @@ TEST(CaptureTool, AFileSizeLimitIsAnErrorReportedAndSurvived) {
   EXPECT_NE(err.find("The traffic log " + root + "/Log/USB_Serial.log refuses lines (write failed: File too large)"),
             std::string::npos)
       << err;
-  EXPECT_NE(err.find("Cannot open file for writing: " + root + "/Excel/"), std::string::npos) << err;
+  // Told in the program's own name, as its other messages are.
+  EXPECT_NE(err.find("harrow-capture: Cannot open file for writing: " + root + "/Excel/"), std::string::npos) << err;
   long long size = 0;
   ASSERT_TRUE(FileSize(root + "/Log/USB_Serial.log", &size));
   EXPECT_LE(size, 1500);
