@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "app/cut_short_exports.h"
 #include "app/settings.h"
+#include "app/settings_check.h"
 
 CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list)
     : notices_(notices),
@@ -31,7 +32,7 @@ void CaptureSession::SettleReports() {
 void CaptureSession::ApplySettings() {
   if (shutDown_) return;
   SettleReports();
-  CreateDataFolders();
+  CheckSettings();
   if (view_) {
     view_->SetPathHints(ExcelFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.xls",
                         TextFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.txt");
@@ -39,6 +40,25 @@ void CaptureSession::ApplySettings() {
   }
   log_.Open(TrafficLogPath());
   collector_.RebuildHandler();
+}
+
+void CaptureSession::CheckSettings() {
+  std::vector<std::string> problems;
+  std::string err;
+  if (!CreateDataFolders(&err)) {
+    std::string unsaved, unsavedErr;
+    UnsavedReportsFolder(&unsaved, &unsavedErr);
+    // Once, not once per file: every report and line would tell it again.
+    problems.push_back("The root folder " + ReadRootFolder("") + " cannot be made (" + err +
+                       "). Until it can, reports are saved in " + unsaved +
+                       " and received lines are missing from the traffic log. Check the drive or "
+                       "share, or choose another root folder in Settings.");
+  }
+  for (std::string& problem : SettingsProblems()) problems.push_back(std::move(problem));
+  for (const std::string& problem : problems) {
+    if (std::find(told_.begin(), told_.end(), problem) == told_.end()) notices_.Notice(problem);
+  }
+  told_ = std::move(problems);
 }
 
 void CaptureSession::StartUp() {

@@ -46,6 +46,19 @@ class CaptureSession : private LineConsumer {
   /// boxes go; null (the headless tool) shows nothing. Call before StartUp.
   void SetView(CaptureView* view) { view_ = view; }
 
+  /// Makes the configured data folders (the root with every missing level
+  /// above it) and tells the user, once for as long as it lasts, of a root
+  /// that cannot be made and of each setting that cannot be used as written.
+  void CheckSettings();
+  /// Reports not saved whole where they belong (saved in the folder for
+  /// unsaved reports instead, or lost), and received lines missing from the
+  /// traffic log, since the session began.
+  unsigned long long ReportsNotSaved() {
+    SettleReports();
+    return collector_.ReportsNotSaved();
+  }
+  unsigned long long LinesNotLogged() const { return log_.MissedLinesInAll(); }
+
   /// The window's start-up: Connect (a failure goes to the view's modal
   /// ShowConnectError, before any folder or log exists), then
   /// ApplySettings. The front end then starts its one-second retry timer.
@@ -163,6 +176,8 @@ class CaptureSession : private LineConsumer {
   };
 
   NoticeRelay notices_;
+  // What CheckSettings told last: told again only after it was mended.
+  std::vector<std::string> told_;
   MessageWindow* window_ = nullptr;
   CaptureView* view_ = nullptr;
   bool shutDown_ = false;

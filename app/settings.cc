@@ -64,7 +64,11 @@ std::string ReadSetting(std::string_view key, const std::string& fallback, size_
   return value;
 }
 
-std::string ReadComPort() { return ReadSetting("ComPort", kDefaultComPort, kComPortLength); }
+std::string ReadComPort() {
+  // An empty value names no port at all; the settings check tells the user.
+  std::string port = ReadSetting("ComPort", kDefaultComPort, kComPortLength);
+  return port.empty() ? kDefaultComPort : port;
+}
 
 std::string ReadDevType() { return ReadSetting("DevType", "6310", kDevTypeLength); }
 
@@ -90,12 +94,16 @@ std::string ExcelFolder() { return ReadRootFolder("") + kPathSeparator + "Excel"
 std::string TextFolder() { return ReadRootFolder("") + kPathSeparator + "Text"; }
 std::string LogFolder() { return ReadRootFolder("") + kPathSeparator + "Log"; }
 
-void CreateDataFolders() {
+bool CreateDataFolders(std::string* err) {
   std::string root = ReadRootFolder("");
-  MakeDirectory(root);
+  // A root such as D:\lab\6310 on a new PC, or below a folder the user has
+  // not made yet: made one level at a time, every report would go to the
+  // folder for unsaved reports and no line to the traffic log.
+  bool made = MakeDirectories(root, err);
   MakeDirectory(ExcelFolder());
   MakeDirectory(TextFolder());
   MakeDirectory(LogFolder());
+  return made;
 }
 
 bool WriteSetting(std::string_view key, std::string_view value, std::string* err) {

@@ -18,7 +18,7 @@ std::string SettingsFilePath();
 /// Full path of "Glimmer.ini", written at closing and never read.
 std::string GlimmerFilePath();
 
-/// Value of "ComPort" ("ttyUSB0" when missing).
+/// Value of "ComPort" ("ttyUSB0" when missing or empty).
 std::string ReadComPort();
 /// Value of "DevType" ("6310" when missing), at most 9 characters.
 std::string ReadDevType();
@@ -36,9 +36,11 @@ std::string ReadRootFolder(const std::string& modelText);
 std::string ExcelFolder();
 std::string TextFolder();
 std::string LogFolder();
-/// Creates the configured model's root, Excel, Text and Log folders, one
-/// level each, silently ignoring every failure.
-void CreateDataFolders();
+/// Creates the configured model's root with every missing level above it,
+/// then its Excel, Text and Log folders. False when the root cannot be made,
+/// with `err` (may be null) naming the level that failed and the cause; the
+/// folders below it are left to fail at their own use, which tells.
+bool CreateDataFolders(std::string* err = nullptr);
 
 /// Any key of section "Kestrel", or `fallback` when missing, cut to
 /// `maxLength` characters.

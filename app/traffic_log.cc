@@ -141,7 +141,10 @@ void TrafficLog::WriteEvent(std::string_view event) {
 
 void TrafficLog::WriteLine(std::string_view line) {
   if (!file_) {
-    if (refusing_) ++missed_;
+    if (refusing_) {
+      ++missed_;
+      ++missedInAll_;
+    }
     return;
   }
   text_ = StampNow();
@@ -152,6 +155,7 @@ void TrafficLog::WriteLine(std::string_view line) {
     Accepted();
   } else {
     ++missed_;
+    ++missedInAll_;
   }
 }
 

@@ -59,6 +59,8 @@ class TrafficLog : public LineLog {
   bool Refusing() const { return refusing_; }
   /// The lines refused since the log started refusing them.
   unsigned long long MissedLines() const { return missed_; }
+  /// Every line refused since the log was made.
+  unsigned long long MissedLinesInAll() const { return missedInAll_; }
 
   /// The locale's date and time of `t` ("%x %X").
   static std::string TimeStamp(const std::tm& t);
@@ -80,6 +82,7 @@ class TrafficLog : public LineLog {
   FILE* file_ = nullptr;
   bool refusing_ = false;
   unsigned long long missed_ = 0;
+  unsigned long long missedInAll_ = 0;
   std::string path_;
   long size_ = 0;
   // The last time stamp and the moment it was made for: formatting calls

@@ -97,7 +97,7 @@ bool ExportTextReport(const TextReport& report, const ExportName& name, NoticeSi
                     notices);
 }
 
-ExportFormats ParseExportFormats(const std::string& list) {
+ExportFormats ParseExportFormats(const std::string& list, std::vector<std::string>* unknown) {
   ExportFormats formats{false, false, false};
   size_t start = 0;
   while (start <= list.size()) {
@@ -108,16 +108,24 @@ ExportFormats ParseExportFormats(const std::string& list) {
       if (!std::isspace(static_cast<unsigned char>(list[i])))
         word += static_cast<char>(std::tolower(static_cast<unsigned char>(list[i])));
     }
-    if (word == "xls") formats.xls = true;
-    if (word == "xlsx") formats.xlsx = true;
-    if (word == "csv") formats.csv = true;
+    if (word == "xls") {
+      formats.xls = true;
+    } else if (word == "xlsx") {
+      formats.xlsx = true;
+    } else if (word == "csv") {
+      formats.csv = true;
+    } else if (!word.empty() && unknown) {
+      unknown->push_back(word);
+    }
     start = end + 1;
   }
   if (!formats.xls && !formats.xlsx && !formats.csv) formats.xls = true;
   return formats;
 }
 
-ExportFormats ReadExportFormats() { return ParseExportFormats(ReadSetting("ExportFormats", "", 259)); }
+ExportFormats ReadExportFormats(std::vector<std::string>* unknown) {
+  return ParseExportFormats(ReadSetting("ExportFormats", "", 259), unknown);
+}
 
 bool ExportWorkbookFiles(Workbook& workbook, const ExportName& name, NoticeSink& notices) {
   ExportFormats formats = ReadExportFormats();

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "platform/notice.h"
 
@@ -39,9 +40,11 @@ struct ExportFormats {
 };
 
 /// Parses a comma list of "xls", "xlsx", "csv" (blanks and case ignored,
-/// unknown names skipped). A list that names no known format means xls
-/// alone, so a report is always written in some form.
-ExportFormats ParseExportFormats(const std::string& list);
+/// unknown names skipped and added to `unknown`, which may be null). A list
+/// that names no known format means xls alone, so a report is always
+/// written in some form.
+ExportFormats ParseExportFormats(const std::string& list, std::vector<std::string>* unknown = nullptr);
 
-/// The formats asked for by the "ExportFormats" setting.
-ExportFormats ReadExportFormats();
+/// The formats asked for by the "ExportFormats" setting; the names it does
+/// not know go to `unknown` (may be null).
+ExportFormats ReadExportFormats(std::vector<std::string>* unknown = nullptr);

@@ -55,24 +55,29 @@ std::string SettingsFolder() {
 
 bool UnsavedReportsFolder(std::string* folder, std::string* err) {
   *folder = EnvOr("XDG_DATA_HOME", HomeFolder() + "/.local/share") + "/harrow/unsaved";
-  if (MakeDirectories(*folder)) return true;
-  if (err) *err = SystemErrorText(errno);
-  return false;
+  return MakeDirectories(*folder, err);
 }
 
 bool MakeDirectory(const std::string& path) {
   return ::mkdir(path.c_str(), 0777) == 0;
 }
 
-bool MakeDirectories(const std::string& path) {
+bool MakeDirectories(const std::string& path, std::string* err) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  size_t slash = path.find_last_of('/');
-  if (slash != std::string::npos && slash > 0) {
-    if (!MakeDirectories(path.substr(0, slash))) return false;
+  int code = ENOTDIR;
+  if (::stat(path.c_str(), &st) != 0) {
+    size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+      if (!MakeDirectories(path.substr(0, slash), err)) return false;
+    }
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    code = errno;
+    if (code == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+  } else if (S_ISDIR(st.st_mode)) {
+    return true;
   }
-  if (::mkdir(path.c_str(), 0777) == 0) return true;
-  return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (err) *err = path + ": " + SystemErrorText(code);
+  return false;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* data, std::string* err) {

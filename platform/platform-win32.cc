@@ -91,24 +91,29 @@ std::string SettingsFolder() {
 
 bool UnsavedReportsFolder(std::string* folder, std::string* err) {
   *folder = EnvOr("LOCALAPPDATA", EnvOr("APPDATA", HomeFolder())) + "\\Harrow\\unsaved";
-  if (MakeDirectories(*folder)) return true;
-  if (err) *err = SystemErrorText(static_cast<int>(::GetLastError()));
-  return false;
+  return MakeDirectories(*folder, err);
 }
 
 bool MakeDirectory(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
 
-bool MakeDirectories(const std::string& path) {
+bool MakeDirectories(const std::string& path, std::string* err) {
   DWORD attributes = ::GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  size_t cut = path.find_last_of("\\/");
-  // "C:" and "\\server\share" are roots: they exist or nothing can be made.
-  if (cut != std::string::npos && cut > 0 && !(cut == 2 && path[1] == ':')) {
-    if (!MakeDirectories(path.substr(0, cut))) return false;
+  DWORD code = ERROR_DIRECTORY;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    size_t cut = path.find_last_of("\\/");
+    // "C:" and "\\server\share" are roots: they exist or nothing can be made.
+    if (cut != std::string::npos && cut > 0 && !(cut == 2 && path[1] == ':')) {
+      if (!MakeDirectories(path.substr(0, cut), err)) return false;
+    }
+    if (::CreateDirectoryA(path.c_str(), nullptr)) return true;
+    code = ::GetLastError();
+    attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    return true;
   }
-  if (::CreateDirectoryA(path.c_str(), nullptr)) return true;
-  attributes = ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (err) *err = path + ": " + SystemErrorText(static_cast<int>(code));
+  return false;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* data, std::string* err) {

@@ -38,8 +38,10 @@ bool UnsavedReportsFolder(std::string* folder, std::string* err);
 /// Creates one folder level; a missing parent is not created.
 bool MakeDirectory(const std::string& path);
 
-/// Creates a folder and every missing parent; true when it exists afterwards.
-bool MakeDirectories(const std::string& path);
+/// Creates a folder and every missing parent; true when it exists
+/// afterwards. Otherwise `err` (may be null) names the level that could not
+/// be made and the cause.
+bool MakeDirectories(const std::string& path, std::string* err = nullptr);
 
 /// Reads the whole file into `data` (appending); false and `err` filled
 /// ("cannot open PATH: reason" or "cannot read PATH: reason") on failure.

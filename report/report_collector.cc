@@ -46,13 +46,14 @@ bool ReportCollector::FinishReport() {
   // One moment names both files, so the .txt and .xls of a report share
   // their base name.
   ExportName name = ChooseExportName(clock_.LocalNow());
-  WriteTextReport(name);
+  bool saved = WriteTextReport(name);
   textReport_.lines.clear();
   pendingBytes_ = 0;
   if (handler_) {
-    handler_->ExportWorkbook(name, notices_);
+    saved &= handler_->ExportWorkbook(name, notices_);
     handler_->Reset();
   }
+  if (!saved) ++reportsNotSaved_;
   idle_ = true;
   return true;
 }

@@ -36,6 +36,9 @@ class ReportCollector {
   bool FinishReport();
   /// True when a line was fed since construction or the last FinishReport.
   bool HasPendingLines() const { return !idle_; }
+  /// Reports since construction of which some file could not be written in
+  /// its own folder (it went to the folder for unsaved reports, or nowhere).
+  unsigned long long ReportsNotSaved() const { return reportsNotSaved_; }
 
   /// Saves the stored lines as the report's .txt file; true when written.
   /// The lines are dropped once written.
@@ -52,6 +55,7 @@ class ReportCollector {
   NoticeSink& notices_;
   bool idle_ = true;
   size_t pendingBytes_ = 0;
+  unsigned long long reportsNotSaved_ = 0;
   size_t pendingLimit_ = kMaxPendingBytes;
   TextReport textReport_;
   std::unique_ptr<ReportHandler> handler_;

@@ -61,19 +61,25 @@ std::string Usage() {
          "wrote are named.\n"
          "\n"
          "Exit status: 0 when the capture or replay ended normally, 1 when the port,\n"
-         "a file or the event loop failed, 2 for a wrong command line, 3 when a\n" +
+         "a file or the event loop failed or a report was not saved where it belongs\n"
+         "or a received line is missing from the traffic log (the last line printed\n"
+         "says so), 2 for a wrong command line, 3 when a\n" +
          system.interrupted;
 }
 
 constexpr int kExitInterrupted = 3;
 
-/// Tells how far an interrupted replay got; the exit status of the replay.
-int ReplayEnd(const ReplayProgress& progress, const char* unit, size_t lines) {
-  if (!progress.interrupted) return 0;
-  std::fprintf(stderr, "harrow-capture: replay interrupted: %s (%zu lines shown)%s\n",
-               ReplayProgressText(progress, unit).c_str(), lines,
-               progress.flushedPending ? "; the report in hand was exported" : "");
-  return kExitInterrupted;
+/// Tells how far an interrupted replay got and, last, what did not reach
+/// its folder or the log; the exit status of the replay (a loss before an
+/// interruption: a report not saved matters more than input not read).
+int ReplayEnd(const ReplayProgress& progress, const char* unit, size_t lines, CaptureSession& session) {
+  if (progress.interrupted) {
+    std::fprintf(stderr, "harrow-capture: replay interrupted: %s (%zu lines shown)%s\n",
+                 ReplayProgressText(progress, unit).c_str(), lines,
+                 progress.flushedPending ? "; the report in hand was exported" : "");
+  }
+  if (LossStatus(session) != 0) return 1;
+  return progress.interrupted ? kExitInterrupted : 0;
 }
 
 bool TakeValue(int argc, char** argv, int* i, std::string* value) {
@@ -158,7 +164,7 @@ int main(int argc, char** argv) {
   StopCheck stop = [] { return StopRequested(); };
 
   if (!options.replayLogFile.empty()) {
-    CreateDataFolders();
+    session.CheckSettings();
     session.Collector().RebuildHandler();
     bool ok = ReplayTrafficLog(options.replayLogFile, session, list, stop, &progress, &err);
     StopHandled();
@@ -166,7 +172,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "harrow-capture: traffic log: %s\n", err.c_str());
       return 1;
     }
-    return ReplayEnd(progress, "recorded lines", list.Count());
+    return ReplayEnd(progress, "recorded lines", list.Count(), session);
   }
 
   session.HandleReportsOnThread();
@@ -191,5 +197,5 @@ int main(int argc, char** argv) {
                  err.c_str());
     return 1;
   }
-  return ReplayEnd(progress, "bytes", list.Count());
+  return ReplayEnd(progress, "bytes", list.Count(), session);
 }

@@ -7,6 +7,7 @@
 
 #include "tools/live_capture.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -54,6 +55,7 @@ int RunLiveCapture(const CaptureOptions& options) {
 
   using Clock = std::chrono::steady_clock;
   Clock::time_point nextAttempt = Clock::now();
+  bool loopFailed = false;
   for (;;) {
     // Idle means asleep: no time-out unless a lost port waits for its
     // next attempt.
@@ -63,6 +65,7 @@ int RunLiveCapture(const CaptureOptions& options) {
       timeout = left.count() > 0 ? static_cast<int>(left.count()) : 0;
     }
     CaptureLoop::Wake wake = loop->Wait(timeout);
+    if (wake == CaptureLoop::kFailed) loopFailed = true;
     if (wake == CaptureLoop::kStop || wake == CaptureLoop::kFailed) break;
     if (wake == CaptureLoop::kMessages) {
       bool wasPending = session.ReconnectPending();
@@ -81,7 +84,18 @@ int RunLiveCapture(const CaptureOptions& options) {
   if (session.Port().IsOpen()) session.OnPortMessage(ReceivePath::kRxChar, 0);
   session.Shutdown();
   std::fflush(stdout);
-  return 0;
+  if (loopFailed) std::fprintf(stderr, "harrow-capture: the event loop failed; the capture ended early\n");
+  return std::max(LossStatus(session), loopFailed ? 1 : 0);
+}
+
+int LossStatus(CaptureSession& session) {
+  unsigned long long reports = session.ReportsNotSaved(), lines = session.LinesNotLogged();
+  if (reports == 0 && lines == 0) return 0;
+  std::fprintf(stderr, "harrow-capture: %llu %s not saved where %s and %llu received %s missing from the "
+               "traffic log (see the messages above)\n",
+               reports, reports == 1 ? "report was" : "reports were", reports == 1 ? "it belongs" : "they belong", lines,
+               lines == 1 ? "line is" : "lines are");
+  return 1;
 }
 
 int ListPorts() {

@@ -25,8 +25,11 @@ void NoticePanel::Create(HWND dialog, const int* covered, int coveredCount) {
   dialog_ = dialog;
   covered_ = covered;
   coveredCount_ = coveredCount;
-  // Beside Clear Screen, over the export note and both path hints.
-  text_ = CreateChild(dialog, "Static", SS_LEFT | SS_NOPREFIX | SS_SUNKEN, kTextId, 66, 299, 236, 38);
+  // Beside Clear Screen, over the export note and both path hints. A
+  // read-only edit control rather than a static one: a long notice wraps and
+  // scrolls instead of losing its last lines, and it can be copied.
+  text_ = CreateChild(dialog, "Edit", ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_BORDER, kTextId, 66, 299, 236,
+                      38);
   dismiss_ = CreateChild(dialog, "Button", BS_PUSHBUTTON | WS_TABSTOP, kDismissId, 305, 300, 31, 14);
   SetWindowTextA(dismiss_, "OK");
   if (!brush_) brush_ = CreateSolidBrush(kPanelColour);
@@ -39,7 +42,7 @@ void NoticePanel::Notice(const std::string& text) {
 }
 
 void NoticePanel::Dismiss() {
-  if (!pending_.empty()) pending_.pop_front();
+  if (!pending_.empty()) pending_.pop_back();
   Show();
 }
 
@@ -53,8 +56,13 @@ void NoticePanel::Show() {
   if (!text_) return;
   const bool shown = !pending_.empty();
   if (shown) {
-    std::string text = pending_.front();
-    if (pending_.size() > 1) text += "\n(" + std::to_string(pending_.size() - 1) + " more)";
+    std::string text;
+    // An edit control breaks lines at CR LF only.
+    for (char c : pending_.back()) {
+      if (c == '\n') text += '\r';
+      text += c;
+    }
+    if (pending_.size() > 1) text += "\r\n(" + std::to_string(pending_.size() - 1) + " older)";
     SetWindowTextA(text_, text.c_str());
   }
   for (int i = 0; i < coveredCount_; ++i) ShowWindow(GetDlgItem(dialog_, covered_[i]), shown ? SW_HIDE : SW_SHOW);

@@ -12,8 +12,11 @@
 /// the path hints with a button that dismisses the notice on show. Showing
 /// one returns at once: a message box would run a nested message loop, in
 /// which the next serial notification could be handled in the middle of the
-/// export that raised the notice. Every notice stays until dismissed; later
-/// ones wait behind it in order. Calls come on the window's thread.
+/// export that raised the notice. The newest notice is on show, whole: the
+/// text wraps, scrolls and can be selected and copied, since its last line
+/// may name where a report was saved instead. Every notice stays until
+/// dismissed; the older ones wait behind it. Calls come on the window's
+/// thread.
 class NoticePanel : public NoticeSink {
  public:
   static constexpr int kTextId = 1040;
@@ -28,8 +31,8 @@ class NoticePanel : public NoticeSink {
   /// `covered`, which it hides while a notice is on show.
   void Create(HWND dialog, const int* covered, int coveredCount);
   void Notice(const std::string& text) override;
-  /// Drops the notice on show; after the last one the covered controls
-  /// come back.
+  /// Drops the notice on show, which brings the next older one; after the
+  /// last one the covered controls come back.
   void Dismiss();
   /// The notices not yet dismissed, oldest first.
   const std::deque<std::string>& Pending() const { return pending_; }

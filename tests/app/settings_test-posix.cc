@@ -100,17 +100,24 @@ TEST(Settings, OverridesAreReadButNeverWritten) {
   EXPECT_EQ(ReadModel(), InstrumentModel::M6310);
 }
 
-TEST(Settings, DataFoldersAreCreatedOneLevelEachSilently) {
+TEST(Settings, DataFoldersAreCreatedWithEveryMissingLevelOrTheCauseIsGiven) {
   IsolatedSettings env;
-  CreateDataFolders();
+  EXPECT_TRUE(CreateDataFolders());
   for (const char* sub : {"", "/Excel", "/Text", "/Log"})
     EXPECT_TRUE(IsDir(env.home() + "/6310" + sub)) << sub;
 
-  // A root whose parent is missing: nothing is created, nothing reported.
+  // A root whose parents are missing is made whole.
   std::string deep = env.dir() / "missing/parent/root";
   ASSERT_TRUE(WriteSetting("6310_Root", deep));
-  CreateDataFolders();
-  EXPECT_FALSE(PathExists(env.dir() / "missing"));
+  EXPECT_TRUE(CreateDataFolders());
+  EXPECT_TRUE(IsDir(deep + "/Excel"));
+
+  // One that cannot be: the level that failed and why.
+  WriteFileBytes(env.dir() / "file", "");
+  ASSERT_TRUE(WriteSetting("6310_Root", env.dir() / "file/root"));
+  std::string err;
+  EXPECT_FALSE(CreateDataFolders(&err));
+  EXPECT_EQ(err, env.dir() / "file" + ": Not a directory");
 }
 
 TEST(Settings, GlimmerGetsThePortAndNothingReadsIt) {

@@ -58,15 +58,38 @@ expect_in "$err" 'harrow-capture: /dev/ttyUSB0 cannot be a COM port name' "--por
 # --- Notices in the program's name; a report that cannot be written where
 # it belongs is saved in the user's real unsaved folder. A file in place of
 # the root folder refuses every export.
+# Such a run exits 1 and says so last.
 : >"$work/root"
 printf '1) A\r\n  S#      ABS   mg/dL  x\r\n' >"$work/in.txt"
+status=0
 err=$(wine "$capture" --quiet --model 6310 --root "$(winpath "$work/root")" --replay "$(winpath "$work/in.txt")" 2>&1 \
-  | tr -d '\r')
+  | tr -d '\r') || status=$?
 unsaved="$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')\\Harrow\\unsaved\\"
 expect_in "$err" "harrow-capture: Cannot open file for writing: $(winpath "$work/root")\\Text\\" "refused export"
 expect_in "$err" "The report was saved instead as $unsaved" "unsaved folder"
 if grep -q '^harrow: ' <<<"$err"; then fail "a notice begins \"harrow:\""; fi
+[ "$status" -eq 1 ] || fail "a report saved elsewhere ended with $status, not 1"
+expect_in "$(tail -n 1 <<<"$err")" "1 report was not saved where it belongs" "the last line"
 [ "$failed" -eq 0 ] || echo "$err" >&2
+
+# --- A root in any language, its parent folders not there yet, is made
+# whole and takes every file (the programs run with UTF-8 as their code page).
+sample=$(dirname "$0")/../../samples/6310-english.txt
+root="$work/Отчёты/Ω 検査/6310"
+wine "$capture" --quiet --model 6310 --root "$(winpath "$root")" --replay "$(winpath "$sample")" 2>"$work/err" ||
+  fail "a root in any language failed: $(cat "$work/err")"
+for kind in Text/*.txt Excel/*.xls Log/USB_Serial.log; do
+  compgen -G "$root/$kind" >/dev/null || fail "no $kind below $root"
+done
+
+# --- A root on a drive that does not exist is told once, with its cause,
+# however many files then miss it.
+status=0
+err=$(wine "$capture" --quiet --model 6310 --root 'Q:\reports' --replay "$(winpath "$sample")" 2>&1 | tr -d '\r') ||
+  status=$?
+[ "$(grep -c 'The root folder Q:\\reports cannot be made (Q:\\reports: ' <<<"$err")" -eq 1 ] ||
+  fail "the missing drive was not told once: $err"
+[ "$status" -eq 1 ] || fail "a root on a missing drive ended with $status, not 1"
 
 [ "$failed" -eq 0 ] && echo "harrow-capture.exe names Windows' own things and lists every mapped port"
 exit "$failed"

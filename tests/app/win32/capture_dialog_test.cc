@@ -197,20 +197,29 @@ TEST(CaptureDialog, TheEndOfTheWindowsSessionExportsThePendingReport) {
   EXPECT_TRUE(c.window.Session().IsShutDown());
 }
 
-TEST(CaptureDialog, NoticesShowInTheWindowUntilDismissed) {
+TEST(CaptureDialog, NoticesShowInTheWindowNewestFirstWholeUntilDismissed) {
   Capture c;
   HWND hwnd = c.Open();
   ASSERT_NE(nullptr, hwnd);
   c.window.boxes.clear();
-  c.window.Notices().Notice("Cannot open file for writing: X");
-  c.window.Notices().Notice("second");
+  // A rescued report's notice, whose last line says where it went.
+  std::string rescued = "Cannot open file for writing: X\nwrite failed: No space left on device\nThe report was "
+                        "saved instead as " + std::string(200, 'u') + "\\26_12_08_10_30_00.xls";
+  c.window.Notices().Notice("first");
+  c.window.Notices().Notice(rescued);
   HWND text = GetDlgItem(hwnd, NoticePanel::kTextId);
   ASSERT_NE(nullptr, text);
   EXPECT_TRUE(IsWindowVisible(text));
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(hwnd, IDC_XLS_HINT)));
-  EXPECT_EQ(0u, ItemText(hwnd, NoticePanel::kTextId).rfind("Cannot open file for writing: X", 0));
+  std::string whole = rescued;
+  for (size_t at = 0; (at = whole.find('\n', at)) != std::string::npos; at += 2) whole.insert(at, "\r");
+  EXPECT_EQ(whole + "\r\n(1 older)", ItemText(hwnd, NoticePanel::kTextId));
+  // Read-only, wrapping and scrolling: the whole text can be read and copied.
+  const LONG style = GetWindowLongA(text, GWL_STYLE);
+  EXPECT_TRUE((style & ES_READONLY) && (style & ES_MULTILINE) && (style & WS_VSCROLL) && !(style & ES_AUTOHSCROLL));
+  EXPECT_GT(SendMessageA(text, EM_GETLINECOUNT, 0, 0), 4);
   SendDlgItemMessageA(hwnd, NoticePanel::kDismissId, BM_CLICK, 0, 0);
-  EXPECT_EQ("second", ItemText(hwnd, NoticePanel::kTextId));
+  EXPECT_EQ("first", ItemText(hwnd, NoticePanel::kTextId));
   SendDlgItemMessageA(hwnd, NoticePanel::kDismissId, BM_CLICK, 0, 0);
   EXPECT_FALSE(IsWindowVisible(text));
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd, IDC_XLS_HINT)));

@@ -1,0 +1,53 @@
+#include "app/settings_check.h"
+
+#include "app/settings.h"
+#include "export/report_export.h"
+#include "platform/platform.h"
+
+namespace {
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+/// ".xls", ".xls and .csv", ".xls, .xlsx and .csv".
+std::string FormatList(const ExportFormats& formats) {
+  std::vector<std::string> names;
+  if (formats.xls) names.push_back(".xls");
+  if (formats.xlsx) names.push_back(".xlsx");
+  if (formats.csv) names.push_back(".csv");
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> SettingsProblems() {
+  std::vector<std::string> problems;
+  if (ReadModel() == InstrumentModel::None) {
+    problems.push_back("The model " + Quoted(ReadDevType()) +
+                       " (DevType) is not one Harrow knows (6120, 6310, 6350 or 6480): reports are "
+                       "neither laid out in a worksheet nor ended at their end line, and their lines "
+                       "are saved as one text file in " + TextFolder() +
+                       " when the capture ends. Choose the model in Settings.");
+  }
+  std::vector<std::string> unknown;
+  ExportFormats formats = ReadExportFormats(&unknown);
+  for (const std::string& name : unknown) {
+    problems.push_back("ExportFormats names " + Quoted(name) +
+                       ", a format Harrow does not write (it writes xls, xlsx and csv): worksheets "
+                       "are saved as " + FormatList(formats) + ".");
+  }
+  // Read uncut: a name the platform's limit would cut is told whole.
+  const std::string port = ReadSetting("ComPort", kDefaultComPort, std::string::npos);
+  if (port.empty()) {
+    problems.push_back("No port is set (ComPort is empty): Harrow opens " + Quoted(ReadComPort()) +
+                       ". Choose the reader's port in Settings.");
+  } else if (port.size() > kComPortLength) {
+    problems.push_back("The port " + Quoted(port) + " (ComPort) is longer than a port name can be (" +
+                       std::to_string(kComPortLength) + " characters): Harrow tries " +
+                       Quoted(ReadComPort()) + ". Choose the reader's port in Settings.");
+  }
+  return problems;
+}
