@@ -80,7 +80,10 @@ SettingsChoices OpenSettingsChoices(const std::vector<std::string>& ports, const
   c.models = ModelEntries();
   int m = FindComboEntry(c.models, ReadDevType(), true);
   c.model = m >= 0 ? m : 0;
-  c.root = ReadRootFolder("");
+  // A stored text that names no model has the no-model root (the bare drive
+  // on Windows); shown beside the first entry, OK would store it as that
+  // model's root. The first entry's own root is shown instead.
+  c.root = m < 0 && ReadModel() == InstrumentModel::None ? RootForModel(c.models[0]) : ReadRootFolder("");
   return c;
 }
 

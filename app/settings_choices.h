@@ -44,7 +44,8 @@ struct SettingsChoices {
 /// `ports`: the stored port by name (case-insensitive), else the listed
 /// entry it resolves to, else, when it is a path or link of its own, as a
 /// new first entry, else the first entry; the model entry the stored model
-/// begins with, else the first; the configured model's root.
+/// begins with, else the first; the configured model's root, or the first
+/// entry's when the stored text names no model at all.
 SettingsChoices OpenSettingsChoices(const std::vector<std::string>& ports,
                                     const PortResolver& resolve = SystemPortResolver);
 

@@ -100,6 +100,15 @@ TEST(SettingsChoices, TheRootFollowsTheModelSelection) {
   WriteSetting("6480_Root", "rlu");
   EXPECT_EQ(RootForModel("6480"), "rlu");
   EXPECT_EQ(RootForModel("6350"), DefaultRootFolder("6350"));
+
+  // A stored model that is no entry: the first entry with its own root,
+  // never the no-model root, which OK would then store as that model's.
+  WriteSetting("DevType", "abc");
+  SettingsChoices c = OpenSettingsChoices({}, kNothingResolves);
+  EXPECT_EQ(c.models[c.model], "6310");
+  EXPECT_EQ(c.root, DefaultRootFolder("6310"));
+  ASSERT_TRUE(StoreSettingsChoices(c, c.port, c.models[c.model], c.root));
+  EXPECT_EQ(ReadRootFolder(""), DefaultRootFolder("6310"));
 }
 
 }  // namespace
