@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/notice.h"
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
 
 // A capture killed while it exports (power cut, kill -9, a crash) leaves

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
 
 namespace {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
 
 namespace {

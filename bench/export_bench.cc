@@ -28,6 +28,7 @@
 #include "export/byte_sink.h"
 #include "export/workbook.h"
 #include "export/xlsx_writer.h"
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "export/byte_sink.h"
 
-#include "platform/platform.h"
+#include "platform/atomic_file.h"
 
 bool StringSink::Write(const void* data, size_t size, std::string*) {
   bytes.append(static_cast<const char*>(data), size);

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <functional>
 
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
 #include "app/settings.h"
 #include "export/byte_sink.h"

@@ -1,5 +1,6 @@
 #include "export/text_report.h"
 
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
 
 bool TextReport::Write(ByteSink& sink, std::string* err) const {

@@ -29,21 +29,6 @@ std::string TempName(const std::string& finalName, const std::string& machine, u
   return finalName + ".tmp-" + machine + "-" + std::to_string(pid) + "-Ab12Cd";
 }
 
-TEST(CutShortExports, TempNamesOfTheAtomicWriterAreRecognised) {
-  AtomicTempName t;
-  ASSERT_TRUE(ParseAtomicTempName("26_12_06_01_15_23.xls" + AtomicTempInfix() + "x9Yz01", &t));
-  EXPECT_EQ(t.finalName, "26_12_06_01_15_23.xls");
-  EXPECT_EQ(t.machine, MachineName());
-  EXPECT_EQ(t.pid, CurrentProcessId());
-  ASSERT_TRUE(ParseAtomicTempName("a-b.txt.tmp-lab.example-42-1f", &t));
-  EXPECT_EQ(t.finalName, "a-b.txt");
-  EXPECT_EQ(t.machine, "lab.example");
-  EXPECT_EQ(t.pid, 42u);
-  for (const char* other : {"26_12_06.xls", ".tmp-host-1-x", "a.xls.tmp-host-12", "a.xls.tmp-host--x",
-                            "a.xls.tmp-host-1x-y", "a.xls.tmp--1-y", "a.xls.tmp-host-1-"})
-    EXPECT_FALSE(ParseAtomicTempName(other, &t)) << other;
-}
-
 TEST(CutShortExports, OnlyFilesOfWritersThatAreGoneCount) {
   const std::string here = MachineName();
   unsigned long gone = static_cast<unsigned long>(EndedProcessId());

@@ -29,28 +29,4 @@ TEST(Platform, TheVersionIsTheRunningSystems) {
   EXPECT_EQ(build, static_cast<int>(info.dwBuildNumber));
 }
 
-TEST(Platform, AnAtomicFileNeverReplacesAnExistingOne) {
-  TempDir dir;
-  std::string path = dir / "report.txt";
-  std::string err;
-  ASSERT_TRUE(WriteFileAtomically(path, "first", &err)) << err;
-  AtomicFile file;
-  ASSERT_TRUE(file.Open(path, &err)) << err;
-  ASSERT_TRUE(file.Write("second", 6, &err));
-  EXPECT_FALSE(file.Commit(false, &err));
-  EXPECT_EQ(err.rfind("cannot create file: ", 0), 0u) << err;
-  EXPECT_EQ(ReadFileBytes(path), "first");
-  // The temporary file went with the refused commit.
-  int files = 0;
-  WIN32_FIND_DATAA found;
-  HANDLE h = ::FindFirstFileA((dir / "*").c_str(), &found);
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
-  } while (::FindNextFileA(h, &found));
-  ::FindClose(h);
-  EXPECT_EQ(files, 1);
-  EXPECT_TRUE(WriteFileAtomically(path, "third", &err));
-  EXPECT_EQ(ReadFileBytes(path), "third");
-}
-
 }  // namespace
