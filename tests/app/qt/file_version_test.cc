@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/qt/about_dialog.h"
+#include "app/qt/control_name.h"
 #include "app/qt/dialog_units.h"
 #include "app/file_version.h"
 #include "tests/app/qt/gui_test_support.h"
@@ -30,14 +31,14 @@ TEST(FileVersion, TheProgramCarriesTheProjectVersion) { EXPECT_EQ("Version 1.0.0
 TEST(AboutDialog, ShowsTheVersionLineAndCloses) {
   AboutDialog about(QString::fromStdString(GetVersionText()));
   EXPECT_EQ("About Harrow", about.windowTitle());
-  EXPECT_EQ("Harrow Version 1.0.0.13", Control<QLabel>(&about, "1035")->text());
+  EXPECT_EQ("Harrow Version 1.0.0.13", Control<QLabel>(&about, IDC_VERSION_LINE)->text());
   EXPECT_FALSE(Control<QLabel>(&about, "icon")->pixmap().isNull());
   QPushButton* ok = Control<QPushButton>(&about, "1");
   EXPECT_TRUE(ok->isDefault());
   about.show();
   ok->click();
   EXPECT_EQ(QDialog::Accepted, about.result());
-  EXPECT_EQ("Harrow ", AboutDialog(QString()).findChild<QLabel*>("1035")->text());
+  EXPECT_EQ("Harrow ", AboutDialog(QString()).findChild<QLabel*>(ControlName(IDC_VERSION_LINE))->text());
 }
 
 TEST(DialogUnits, MapLikeTheNativeFramework) {
