@@ -10,3 +10,13 @@ uint32_t LineCounterEvents(const LineCounters& before, const LineCounters& now, 
     events |= kEvErr;
   return events & mask;
 }
+
+uint32_t LineCounterErrors(const LineCounters& before, const LineCounters& now) {
+  uint32_t errors = 0;
+  if (now.bufferOverrun != before.bufferOverrun) errors |= kCeRxOver;
+  if (now.overrun != before.overrun) errors |= kCeOverrun;
+  if (now.parity != before.parity) errors |= kCeRxParity;
+  if (now.frame != before.frame) errors |= kCeFrame;
+  if (now.brk != before.brk) errors |= kCeBreak;
+  return errors;
+}

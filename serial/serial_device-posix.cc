@@ -19,7 +19,6 @@
 
 #include "serial/serial_device.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -41,6 +40,7 @@
 
 #include "serial/line_counters.h"
 #include "serial/port_name.h"
+#include "serial/baud_rates-posix.h"
 #include "serial/serial_device-posix.h"
 #include "serial/serial_event-posix.h"
 
@@ -62,42 +62,13 @@ LineCounters CountersOf(const serial_icounter_struct& c) {
   l.frame = static_cast<uint32_t>(c.frame);
   l.overrun = static_cast<uint32_t>(c.overrun);
   l.parity = static_cast<uint32_t>(c.parity);
+  l.bufferOverrun = static_cast<uint32_t>(c.buf_overrun);
   return l;
 }
 
 // ENXIO (6) is what the kernel gives for a device that has gone away; its
 // number would read as "invalid handle", so it is reported as ENODEV.
 int32_t DeviceError(int code) { return code == ENXIO ? ENODEV : code; }
-
-struct BaudRate {
-  uint32_t bits;
-  speed_t speed;
-};
-
-const BaudRate kBaudRates[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},
-    {150, B150},       {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
-};
-
-bool SpeedOf(uint32_t bits, speed_t* speed) {
-  for (const BaudRate& b : kBaudRates) {
-    if (b.bits == bits) {
-      *speed = b.speed;
-      return true;
-    }
-  }
-  return false;
-}
-
-uint32_t BitsOf(speed_t speed) {
-  for (const BaudRate& b : kBaudRates) {
-    if (b.speed == speed) return b.bits;
-  }
-  return 0;
-}
 
 // Pseudo-terminals and some adapters keep no line counters: TIOCGICOUNT
 // fails with one of these.
@@ -619,11 +590,7 @@ int32_t PosixSerialDevice::ClearErrors(uint32_t* errors) {
     }
     return DeviceError(refused);
   }
-  if (now.buf_overrun != counters_.buf_overrun) *errors |= kCeRxOver;
-  if (now.overrun != counters_.overrun) *errors |= kCeOverrun;
-  if (now.parity != counters_.parity) *errors |= kCeRxParity;
-  if (now.frame != counters_.frame) *errors |= kCeFrame;
-  if (now.brk != counters_.brk) *errors |= kCeBreak;
+  *errors = LineCounterErrors(CountersOf(counters_), CountersOf(now));
   counters_ = now;
   return 0;
 }
@@ -635,41 +602,3 @@ void SetLineCounterReader(LineCounterReader reader) { counterReader = reader ? r
 std::unique_ptr<SerialDevice> MakeSerialDevice() { return std::make_unique<PosixSerialDevice>(); }
 
 std::string DeviceErrorText(int32_t code) { return std::strerror(code); }
-
-bool CanOpenExclusively(const std::string& devicePath) {
-  int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-  ::close(fd);
-  return free;
-}
-
-const char kStablePortFolder[] = "/dev/serial/by-id/";
-
-std::string StablePortName(const std::string& portName, const std::string& stableFolder) {
-  std::string folder = stableFolder;
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  std::string path = PortDevicePath(portName);
-  if (path.rfind(folder, 0) == 0) return path;
-  const std::string target = ResolvedPortDevice(portName);
-  if (target.empty()) return portName;
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return portName;
-  std::string found = portName;
-  while (dirent* entry = ::readdir(dir)) {
-    if (entry->d_name[0] == '.') continue;
-    std::string link = folder + entry->d_name;
-    if (ResolvedPortDevice(link) == target) {
-      found = link;
-      break;
-    }
-  }
-  ::closedir(dir);
-  return found;
-}
-
-std::string OpenFailureHint(int32_t code) {
-  if (code != EACCES) return "";
-  return "Serial ports belong to the group dialout: add your user to it with "
-         "\"sudo usermod -aG dialout $USER\", then log out and in again.";
-}

@@ -198,22 +198,3 @@ class Win32SerialDevice final : public SerialDevice {
 std::unique_ptr<SerialDevice> MakeSerialDevice() { return std::make_unique<Win32SerialDevice>(); }
 
 std::string DeviceErrorText(int32_t code) { return SystemErrorText(code); }
-
-bool CanOpenExclusively(const std::string& devicePath) {
-  HANDLE h = ::CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  ::CloseHandle(h);
-  return true;
-}
-
-// COM names are the stable names on Windows: the system gives an adapter
-// its number again when it comes back.
-const char kStablePortFolder[] = "";
-
-std::string StablePortName(const std::string& portName, const std::string&) { return portName; }
-
-std::string OpenFailureHint(int32_t code) {
-  if (code == ERROR_ACCESS_DENIED) return "Another program has the port open: close it and try again.";
-  if (code == ERROR_FILE_NOT_FOUND) return "No such port on this computer: pick one in Settings.";
-  return "";
-}

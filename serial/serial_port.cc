@@ -159,40 +159,37 @@ int32_t CSerialPort::SetReadMode(int mode) {
   return 0;
 }
 
-int32_t CSerialPort::GetBaudRate() {
+template <class T, class Answer>
+T CSerialPort::FromSettings(T failed, Answer answer) {
   lastError_ = 0;
   LineSettings s;
-  return ReadSettings(&s) ? -1 : static_cast<int32_t>(s.baudRate);
+  return ReadSettings(&s) ? failed : answer(s);
+}
+
+int32_t CSerialPort::GetBaudRate() {
+  return FromSettings<int32_t>(-1, [](const LineSettings& s) { return static_cast<int32_t>(s.baudRate); });
 }
 
 int32_t CSerialPort::GetByteSize() {
-  lastError_ = 0;
-  LineSettings s;
-  return ReadSettings(&s) ? -1 : s.byteSize;
+  return FromSettings<int32_t>(-1, [](const LineSettings& s) { return s.byteSize; });
 }
 
 int32_t CSerialPort::GetParity() {
-  lastError_ = 0;
-  LineSettings s;
-  if (ReadSettings(&s)) return -1;
-  return s.parityCheck ? s.parity : kNoParity;
+  return FromSettings<int32_t>(-1, [](const LineSettings& s) { return s.parityCheck ? s.parity : kNoParity; });
 }
 
 int32_t CSerialPort::GetStopBits() {
-  lastError_ = 0;
-  LineSettings s;
-  return ReadSettings(&s) ? -1 : s.stopBits;
+  return FromSettings<int32_t>(-1, [](const LineSettings& s) { return s.stopBits; });
 }
 
 int32_t CSerialPort::GetHandshake() {
-  lastError_ = 0;
-  LineSettings s;
-  if (ReadSettings(&s)) return -1;
-  if (s.dtrControl == kLineControlHandshake && s.rtsControl == kLineControlHandshake) {
-    return kHandshakeHardware;
-  }
-  if (s.outX && s.inX) return kHandshakeSoftware;
-  return kHandshakeNone;
+  return FromSettings<int32_t>(-1, [](const LineSettings& s) -> int32_t {
+    if (s.dtrControl == kLineControlHandshake && s.rtsControl == kLineControlHandshake) {
+      return kHandshakeHardware;
+    }
+    if (s.outX && s.inX) return kHandshakeSoftware;
+    return kHandshakeNone;
+  });
 }
 
 uint32_t CSerialPort::GetEventMask() {
@@ -205,9 +202,7 @@ uint32_t CSerialPort::GetEventMask() {
 }
 
 char CSerialPort::GetEventChar() {
-  lastError_ = 0;
-  LineSettings s;
-  return ReadSettings(&s) ? 0 : s.eventChar;
+  return FromSettings<char>(0, [](const LineSettings& s) { return s.eventChar; });
 }
 
 int32_t CSerialPort::WriteText(const char* text, uint32_t* written, SerialOverlapped* overlapped,

@@ -81,6 +81,10 @@ class CSerialPort {
   int32_t Transfer(bool write, void* buffer, uint32_t size, uint32_t* count,
                    SerialOverlapped* overlapped, uint32_t timeoutMs);
   int32_t ReadSettings(LineSettings* settings);
+  // What a getter answers: `answer` of the line settings as they are now,
+  // or `failed` when they cannot be read (the last error then says why).
+  template <class T, class Answer>
+  T FromSettings(T failed, Answer answer);
 
   std::unique_ptr<SerialDevice> device_;
   // Written by the device when a wait completes, which may be on either

@@ -11,7 +11,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 
 namespace {
 
@@ -27,16 +26,6 @@ class PosixCaptureLoop : public CaptureLoop {
     ::close(signals_);
   }
 
-  void Post(uint32_t message, uint32_t wParam, uint32_t lParam) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      queue_.push_back({message, wParam, lParam});
-    }
-    uint64_t one = 1;
-    ssize_t n = ::write(wake_, &one, sizeof one);
-    (void)n;
-  }
-
   Wake Wait(int timeoutMs) override {
     pollfd fds[2] = {{wake_, POLLIN, 0}, {signals_, POLLIN, 0}};
     int n = ::poll(fds, 2, timeoutMs);
@@ -46,21 +35,22 @@ class PosixCaptureLoop : public CaptureLoop {
     return kTimeout;
   }
 
-  std::deque<PostedMessage> TakeAll() override {
+ protected:
+  void WakeUp() override {
+    uint64_t one = 1;
+    ssize_t n = ::write(wake_, &one, sizeof one);
+    (void)n;
+  }
+
+  void ResetWakeUp() override {
     uint64_t count;
     ssize_t n = ::read(wake_, &count, sizeof count);
     (void)n;
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::deque<PostedMessage> all;
-    all.swap(queue_);
-    return all;
   }
 
  private:
   int wake_;
   int signals_;
-  std::mutex mutex_;
-  std::deque<PostedMessage> queue_;
 };
 
 }  // namespace

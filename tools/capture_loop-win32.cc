@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include <mutex>
-
 #include "platform/platform.h"
 
 namespace {
@@ -36,14 +34,6 @@ class Win32CaptureLoop : public CaptureLoop {
     ::CloseHandle(wake_);
   }
 
-  void Post(uint32_t message, uint32_t wParam, uint32_t lParam) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      queue_.push_back({message, wParam, lParam});
-    }
-    ::SetEvent(wake_);
-  }
-
   Wake Wait(int timeoutMs) override {
     HANDLE handles[2] = {wake_, stopEvent};
     DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
@@ -53,18 +43,12 @@ class Win32CaptureLoop : public CaptureLoop {
     return kFailed;
   }
 
-  std::deque<PostedMessage> TakeAll() override {
-    ::ResetEvent(wake_);
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::deque<PostedMessage> all;
-    all.swap(queue_);
-    return all;
-  }
+ protected:
+  void WakeUp() override { ::SetEvent(wake_); }
+  void ResetWakeUp() override { ::ResetEvent(wake_); }
 
  private:
   HANDLE wake_;
-  std::mutex mutex_;
-  std::deque<PostedMessage> queue_;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "serial/serial_listener.h"
@@ -15,7 +16,8 @@ struct PostedMessage {
 /// The headless capture's event loop on the main thread, in place of a
 /// window's message queue: the listener posts into it, and it wakes for
 /// those messages, for a request to stop (Ctrl+C, SIGTERM, the console
-/// closing) or when a time runs out. One implementation per platform.
+/// closing) or when a time runs out. The queue is shared; how the loop
+/// sleeps and is woken is one implementation per platform.
 class CaptureLoop : public MessageSink, public MessageWindow {
  public:
   enum Wake { kMessages, kStop, kTimeout, kFailed };
@@ -28,9 +30,22 @@ class CaptureLoop : public MessageSink, public MessageWindow {
   /// Sleeps until something happens; `timeoutMs` < 0 waits for ever.
   virtual Wake Wait(int timeoutMs) = 0;
   /// Everything posted so far, oldest first.
-  virtual std::deque<PostedMessage> TakeAll() = 0;
+  std::deque<PostedMessage> TakeAll();
 
+  /// Queues a message and wakes the loop; called from the listener's thread.
+  void Post(uint32_t message, uint32_t wParam, uint32_t lParam) final;
   MessageSink* GetMessageSink() override { return this; }
+
+ protected:
+  /// Makes the sleeping Wait return kMessages.
+  virtual void WakeUp() = 0;
+  /// Takes the wake-up back before the queue is emptied, so that a message
+  /// posted after that wakes the loop again.
+  virtual void ResetWakeUp() = 0;
+
+ private:
+  std::mutex mutex_;
+  std::deque<PostedMessage> queue_;
 };
 
 /// For a replay, which has no event loop: takes SIGINT and SIGTERM (Windows:

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/qt/control_name.h"
 #include "app/qt/dialog_units.h"
 #include "app/file_version.h"
 
@@ -12,7 +13,7 @@ void InitAppResources() { Q_INIT_RESOURCE(harrow); }
 AboutDialog::AboutDialog(const QString& versionText, QWidget* parent)
     : QDialog(parent), versionText_(versionText) {
   InitAppResources();
-  setObjectName(QStringLiteral("100"));
+  setObjectName(ControlName(IDD_ABOUTBOX));
   setWindowTitle(QStringLiteral("About Harrow"));
   setFont(DialogFont());
   DialogUnits u = DialogUnits::Of(font());
@@ -24,7 +25,7 @@ AboutDialog::AboutDialog(const QString& versionText, QWidget* parent)
   icon->setPixmap(QIcon(QStringLiteral(":/harrow.png")).pixmap(icon->size()));
 
   auto* version = new QLabel(QStringLiteral("Harrow ") + versionText_, this);
-  version->setObjectName(QStringLiteral("1035"));
+  version->setObjectName(ControlName(IDC_VERSION_LINE));
   Place(version, u, 40, 10, 119, 8);
 
   auto* second = new QLabel(QStringLiteral("Capture tool for laboratory readers"), this);

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/qt/about_dialog.h"
+#include "app/qt/control_name.h"
 #include "app/qt/dialog_units.h"
 #include "app/qt/enter_key.h"
 #include "app/qt/line_list_model.h"
@@ -33,10 +34,10 @@ class SerialNotification : public QEvent {
 
 constexpr int kReconnectMilliseconds = 1000;
 
-QPushButton* AddButton(QWidget* parent, const DialogUnits& u, const char* id, const char* text, int x, int y,
+QPushButton* AddButton(QWidget* parent, const DialogUnits& u, const QString& name, const char* text, int x, int y,
                        int w, int h) {
   auto* b = new QPushButton(QString::fromLatin1(text), parent);
-  b->setObjectName(QString::fromLatin1(id));
+  b->setObjectName(name);
   // Enter closes the window as its OK, except on a focused button, which
   // it clicks.
   b->setAutoDefault(false);
@@ -45,10 +46,10 @@ QPushButton* AddButton(QWidget* parent, const DialogUnits& u, const char* id, co
   return b;
 }
 
-QLabel* AddText(QWidget* parent, const DialogUnits& u, const char* id, const char* text, int x, int y, int w,
+QLabel* AddText(QWidget* parent, const DialogUnits& u, const QString& name, const char* text, int x, int y, int w,
                 int h, Qt::Alignment align = Qt::AlignLeft) {
   auto* l = new QLabel(QString::fromLatin1(text), parent);
-  l->setObjectName(QString::fromLatin1(id));
+  l->setObjectName(name);
   l->setAlignment(align | Qt::AlignTop);
   Place(l, u, x, y, w, h);
   return l;
@@ -75,7 +76,7 @@ CaptureDialog::CaptureDialog(Clock& clock, QWidget* parent)
       notices_(new NoticeArea(this)),
       lines_(new LineListModel(this)),
       session_(clock, *notices_, *lines_) {
-  setObjectName(QStringLiteral("102"));
+  setObjectName(ControlName(IDD_CAPTURE));
   setWindowTitle(QStringLiteral("Harrow "));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
@@ -96,24 +97,24 @@ void CaptureDialog::BuildControls() {
   DialogUnits u = DialogUnits::Of(font());
   setFixedSize(u.MapX(343), u.MapY(339));
 
-  connect(AddButton(this, u, "1029", "(Re)Connect", 30, 1, 50, 14), &QPushButton::clicked, this,
-          [this] { Connect(); });
-  connect(AddButton(this, u, "1023", "Settings", 145, 1, 50, 14), &QPushButton::clicked, this,
+  connect(AddButton(this, u, ControlName(IDC_RECONNECT), "(Re)Connect", 30, 1, 50, 14), &QPushButton::clicked,
+          this, [this] { Connect(); });
+  connect(AddButton(this, u, ControlName(IDC_SETTINGS), "Settings", 145, 1, 50, 14), &QPushButton::clicked, this,
           &CaptureDialog::OnSettings);
-  connect(AddButton(this, u, "1034", "About Info", 249, 1, 50, 14), &QPushButton::clicked, this,
-          [] { AboutDialog::Show(); });
-  QPushButton* close = AddButton(this, u, "2", "Close", 298, 1, 38, 14);
+  connect(AddButton(this, u, ControlName(IDC_ABOUT_INFO), "About Info", 249, 1, 50, 14), &QPushButton::clicked,
+          this, [] { AboutDialog::Show(); });
+  QPushButton* close = AddButton(this, u, QStringLiteral("2"), "Close", 298, 1, 38, 14);
   close->hide();
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
-  AddText(this, u, "1005", "Received:", 14, 6, 34, 8)->hide();
+  AddText(this, u, ControlName(IDC_RECEIVED_LABEL), "Received:", 14, 6, 34, 8)->hide();
 
   // The frame comes first so that the list lies above it.
   frame_ = new CRoundFrame(this);
-  frame_->setObjectName(QStringLiteral("1020"));
+  frame_->setObjectName(ControlName(IDC_FRAME));
   Place(frame_, u, 6, 19, 330, 274);
 
   list_ = new QListView(this);
-  list_->setObjectName(QStringLiteral("1007"));
+  list_->setObjectName(ControlName(IDC_LINES));
   list_->setModel(lines_);
   list_->setUniformItemSizes(true);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -129,25 +130,28 @@ void CaptureDialog::BuildControls() {
   });
 
   // The export buttons are kept from the original layout, hidden and inert.
-  for (QPushButton* b : {AddButton(this, u, "1019", "Export and Reset Data", 6, 274, 79, 15),
-                         AddButton(this, u, "1018", "Export Data to Excel Format", 232, 287, 104, 16)}) {
+  for (QPushButton* b :
+       {AddButton(this, u, ControlName(IDC_EXPORT_RESET), "Export and Reset Data", 6, 274, 79, 15),
+        AddButton(this, u, ControlName(IDC_EXPORT_EXCEL), "Export Data to Excel Format", 232, 287, 104, 16)}) {
     b->hide();
     b->setEnabled(false);
   }
 
   modelLabel_ = new CStyledLabel(this);
-  modelLabel_->setObjectName(QStringLiteral("1021"));
+  modelLabel_->setObjectName(ControlName(IDC_MODEL_LABEL));
   modelLabel_->SetStyle(kSsCenter);
   Place(modelLabel_, u, 103, 287, 54, 11);
   modelLabel_->SetLabelText(QStringLiteral("Glowmeter"));
   modelLabel_->SetPointSize(15).SetBold(true).SetForeground(QColor(0, 0, 0));
 
-  connect(AddButton(this, u, "1008", "Clear Screen", 9, 300, 53, 14), &QPushButton::clicked, this,
-          &CaptureDialog::OnClearScreen);
-  exportNote_ = AddText(this, u, "1030", "Data is exported automatically when the test ends into:", 141, 303, 192,
-                        8, Qt::AlignRight);
-  excelHint_ = AddText(this, u, "1028", " (C:\\Excel_6XXX\\YY_MM_DD_HH_MM_SS.xls)", 76, 315, 257, 9, Qt::AlignRight);
-  textHint_ = AddText(this, u, "1031", " (C:\\Excel_6XXX\\YY_MM_DD_HH_MM_SS.txt)", 76, 324, 257, 9, Qt::AlignRight);
+  connect(AddButton(this, u, ControlName(IDC_CLEAR_SCREEN), "Clear Screen", 9, 300, 53, 14), &QPushButton::clicked,
+          this, &CaptureDialog::OnClearScreen);
+  exportNote_ = AddText(this, u, ControlName(IDC_EXPORT_NOTE),
+                        "Data is exported automatically when the test ends into:", 141, 303, 192, 8, Qt::AlignRight);
+  excelHint_ = AddText(this, u, ControlName(IDC_XLS_HINT), " (C:\\Excel_6XXX\\YY_MM_DD_HH_MM_SS.xls)", 76, 315, 257, 9,
+                       Qt::AlignRight);
+  textHint_ = AddText(this, u, ControlName(IDC_TXT_HINT), " (C:\\Excel_6XXX\\YY_MM_DD_HH_MM_SS.txt)", 76, 324, 257, 9,
+                      Qt::AlignRight);
 
   // Notices cover the hints until dismissed.
   Place(notices_, u, 66, 298, 270, 39);

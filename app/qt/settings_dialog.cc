@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "app/qt/control_name.h"
 #include "app/qt/dialog_units.h"
 #include "app/qt/enter_key.h"
 #include "app/settings.h"
@@ -35,7 +36,7 @@ std::vector<std::string> SettingsDialog::SystemPorts() {
 
 SettingsDialog::SettingsDialog(const PortLister& ports, QWidget* parent, const PortResolver& resolve)
     : QDialog(parent) {
-  setObjectName(QStringLiteral("130"));
+  setObjectName(ControlName(IDD_SETTINGS));
   setWindowTitle(QStringLiteral("Settings"));
   setFont(DialogFont());
   DialogUnits u = DialogUnits::Of(font());
@@ -44,23 +45,23 @@ SettingsDialog::SettingsDialog(const PortLister& ports, QWidget* parent, const P
   auto* portText = new QLabel(QStringLiteral("Com Port:"), this);
   Place(portText, u, 7, 8, 68, 8);
   port_ = new QComboBox(this);
-  port_->setObjectName(QStringLiteral("1026"));
+  port_->setObjectName(ControlName(IDC_PORT));
   PlaceCombo(port_, u, 85, 7, 59);
   auto* modelText = new QLabel(QStringLiteral("Device Connected:"), this);
   Place(modelText, u, 7, 36, 66, 8);
   model_ = new QComboBox(this);
-  model_->setObjectName(QStringLiteral("1027"));
+  model_->setObjectName(ControlName(IDC_MODEL));
   model_->setEditable(true);
   model_->setInsertPolicy(QComboBox::NoInsert);
   PlaceCombo(model_, u, 85, 33, 59);
   auto* group = new QGroupBox(QStringLiteral("Device Root Folder"), this);
-  group->setObjectName(QStringLiteral("1032"));
+  group->setObjectName(ControlName(IDC_ROOT_GROUP));
   Place(group, u, 7, 62, 202, 52);
   root_ = new QLineEdit(this);
-  root_->setObjectName(QStringLiteral("1031"));
+  root_->setObjectName(ControlName(IDC_ROOT));
   Place(root_, u, 12, 74, 191, 14);
   auto* browse = new QPushButton(QStringLiteral("Browse"), this);
-  browse->setObjectName(QStringLiteral("1033"));
+  browse->setObjectName(ControlName(IDC_BROWSE));
   browse->setAutoDefault(false);
   Place(browse, u, 83, 94, 50, 14);
   auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);

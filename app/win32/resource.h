@@ -3,15 +3,8 @@
 // script and the code, so it holds nothing but #defines.
 #pragma once
 
-// Controls without an id of their own.
-#ifndef IDC_STATIC
-#define IDC_STATIC (-1)
-#endif
-
-// Dialog templates.
-#define IDD_ABOUTBOX 100
-#define IDD_CAPTURE 102
-#define IDD_SETTINGS 130
+// The windows and their controls, shared with the Qt front end.
+#include "app/control_ids.h"
 
 // The program icon and the about entry's text of the system menu.
 #define IDR_MAINFRAME 128
@@ -25,28 +18,3 @@
 #define RT_HARROW_DLGINIT 240
 // The message the initialisation data names for adding a combo box entry.
 #define DLGINIT_CB_ADDSTRING 0x0403
-
-// About box (100).
-#define IDC_VERSION_LINE 1035
-
-// Capture window (102).
-#define IDC_RECONNECT 1029
-#define IDC_SETTINGS 1023
-#define IDC_ABOUT_INFO 1034
-#define IDC_RECEIVED_LABEL 1005
-#define IDC_FRAME 1020
-#define IDC_LINES 1007
-#define IDC_EXPORT_RESET 1019
-#define IDC_MODEL_LABEL 1021
-#define IDC_EXPORT_EXCEL 1018
-#define IDC_CLEAR_SCREEN 1008
-#define IDC_EXPORT_NOTE 1030
-#define IDC_XLS_HINT 1028
-#define IDC_TXT_HINT 1031
-
-// Settings (130).
-#define IDC_PORT 1026
-#define IDC_MODEL 1027
-#define IDC_ROOT_GROUP 1032
-#define IDC_ROOT 1031
-#define IDC_BROWSE 1033

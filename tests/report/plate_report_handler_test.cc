@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/report/handler_test_util.h"
+#include "tests/report/handler_test_support.h"
 
 namespace {
 

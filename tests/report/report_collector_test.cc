@@ -9,7 +9,7 @@
 #include "app/settings.h"
 #include "platform/platform.h"
 #include "report/report_handler.h"
-#include "tests/report/handler_test_util.h"
+#include "tests/report/handler_test_support.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -31,4 +31,26 @@ TEST(LineCounters, EachMovedCounterGivesItsEventWhenMasked) {
   EXPECT_EQ(LineCounterEvents(base, every, kEvCts | kEvErr), kEvCts | kEvErr);
 }
 
+TEST(LineCounters, EachMovedErrorCounterGivesItsError) {
+  LineCounters base{3, 1, 0, 0, 0};
+  EXPECT_EQ(LineCounterErrors(base, base), 0u);
+  // CTS is a line event, not an error.
+  LineCounters cts = base;
+  cts.cts = 4;
+  EXPECT_EQ(LineCounterErrors(base, cts), 0u);
+  const struct {
+    uint32_t LineCounters::*counter;
+    uint32_t error;
+  } kErrors[] = {{&LineCounters::bufferOverrun, kCeRxOver}, {&LineCounters::overrun, kCeOverrun},
+                 {&LineCounters::parity, kCeRxParity},      {&LineCounters::frame, kCeFrame},
+                 {&LineCounters::brk, kCeBreak}};
+  for (const auto& e : kErrors) {
+    LineCounters moved = base;
+    moved.*e.counter += 1;
+    EXPECT_EQ(LineCounterErrors(base, moved), e.error);
+  }
+  LineCounters every{9, 9, 9, 9, 9, 9};
+  EXPECT_EQ(LineCounterErrors(base, every), kCeRxOver | kCeOverrun | kCeRxParity | kCeFrame | kCeBreak);
+}
+
 }  // namespace

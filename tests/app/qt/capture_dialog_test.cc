@@ -43,7 +43,7 @@ class CaptureWindow : public ::testing::Test {
     window->Initialise();
     window->show();
   }
-  void Click(const char* id) { Control<QPushButton>(window.get(), id)->click(); }
+  void Click(int id) { Control<QPushButton>(window.get(), id)->click(); }
   QString Row(int i) { return window->Lines().data(window->Lines().index(i), Qt::DisplayRole).toString(); }
   int Rows() { return window->Lines().rowCount(); }
   std::vector<std::string> TextFiles() { return FilesIn(TextFolder()); }
@@ -71,36 +71,38 @@ TEST_F(CaptureWindow, StartsWithoutSettingsAndReportsTheClosedPortFirst) {
   EXPECT_TRUE(PathExists(LogFolder()));
   EXPECT_TRUE(PathExists(CaptureSession::TrafficLogPath()));
   EXPECT_EQ("Harrow ", window->windowTitle());
-  EXPECT_EQ(QString::fromStdString(ExcelFolder() + "/YY_MM_DD_HH_MM_SS.xls"), Control<QLabel>(window.get(), "1028")->text());
-  EXPECT_EQ(QString::fromStdString(TextFolder() + "/YY_MM_DD_HH_MM_SS.txt"), Control<QLabel>(window.get(), "1031")->text());
-  EXPECT_EQ("6310", Control<CStyledLabel>(window.get(), "1021")->LabelText());
+  EXPECT_EQ(QString::fromStdString(ExcelFolder() + "/YY_MM_DD_HH_MM_SS.xls"),
+            Control<QLabel>(window.get(), IDC_XLS_HINT)->text());
+  EXPECT_EQ(QString::fromStdString(TextFolder() + "/YY_MM_DD_HH_MM_SS.txt"),
+            Control<QLabel>(window.get(), IDC_TXT_HINT)->text());
+  EXPECT_EQ("6310", Control<CStyledLabel>(window.get(), IDC_MODEL_LABEL)->LabelText());
 }
 
 TEST_F(CaptureWindow, HasEveryControlOfTheLayout) {
   Pty pty;
   Start(pty.path());
   struct Expect {
-    const char* id;
+    int id;
     const char* kind;
     const char* text;
     bool shown;
     int x, y, w, h;
   };
   const Expect controls[] = {
-      {"1029", "QPushButton", "(Re)Connect", true, 30, 1, 50, 14},
-      {"1023", "QPushButton", "Settings", true, 145, 1, 50, 14},
-      {"1034", "QPushButton", "About Info", true, 249, 1, 50, 14},
-      {"2", "QPushButton", "Close", false, 298, 1, 38, 14},
-      {"1005", "QLabel", "Received:", false, 14, 6, 34, 8},
-      {"1020", "CRoundFrame", nullptr, true, 6, 19, 330, 274},
-      {"1007", "QListView", nullptr, true, 13, 26, 315, 259},
-      {"1019", "QPushButton", "Export and Reset Data", false, 6, 274, 79, 15},
-      {"1021", "CStyledLabel", nullptr, true, 103, 287, 54, 11},
-      {"1018", "QPushButton", "Export Data to Excel Format", false, 232, 287, 104, 16},
-      {"1008", "QPushButton", "Clear Screen", true, 9, 300, 53, 14},
-      {"1030", "QLabel", "Data is exported automatically when the test ends into:", true, 141, 303, 192, 8},
-      {"1028", "QLabel", nullptr, true, 76, 315, 257, 9},
-      {"1031", "QLabel", nullptr, true, 76, 324, 257, 9},
+      {IDC_RECONNECT, "QPushButton", "(Re)Connect", true, 30, 1, 50, 14},
+      {IDC_SETTINGS, "QPushButton", "Settings", true, 145, 1, 50, 14},
+      {IDC_ABOUT_INFO, "QPushButton", "About Info", true, 249, 1, 50, 14},
+      {2, "QPushButton", "Close", false, 298, 1, 38, 14},  // the system's Cancel id
+      {IDC_RECEIVED_LABEL, "QLabel", "Received:", false, 14, 6, 34, 8},
+      {IDC_FRAME, "CRoundFrame", nullptr, true, 6, 19, 330, 274},
+      {IDC_LINES, "QListView", nullptr, true, 13, 26, 315, 259},
+      {IDC_EXPORT_RESET, "QPushButton", "Export and Reset Data", false, 6, 274, 79, 15},
+      {IDC_MODEL_LABEL, "CStyledLabel", nullptr, true, 103, 287, 54, 11},
+      {IDC_EXPORT_EXCEL, "QPushButton", "Export Data to Excel Format", false, 232, 287, 104, 16},
+      {IDC_CLEAR_SCREEN, "QPushButton", "Clear Screen", true, 9, 300, 53, 14},
+      {IDC_EXPORT_NOTE, "QLabel", "Data is exported automatically when the test ends into:", true, 141, 303, 192, 8},
+      {IDC_XLS_HINT, "QLabel", nullptr, true, 76, 315, 257, 9},
+      {IDC_TXT_HINT, "QLabel", nullptr, true, 76, 324, 257, 9},
   };
   DialogUnits u = DialogUnits::Of(window->font());
   EXPECT_EQ(QSize(u.MapX(343), u.MapY(339)), window->size());
@@ -116,14 +118,14 @@ TEST_F(CaptureWindow, HasEveryControlOfTheLayout) {
       EXPECT_EQ(QString::fromLatin1(e.text), text) << e.id;
     }
   }
-  for (const char* id : {"1019", "1018"}) EXPECT_FALSE(Control<QWidget>(window.get(), id)->isEnabled());
-  for (const char* id : {"1030", "1028", "1031"})
+  for (int id : {IDC_EXPORT_RESET, IDC_EXPORT_EXCEL}) EXPECT_FALSE(Control<QWidget>(window.get(), id)->isEnabled());
+  for (int id : {IDC_EXPORT_NOTE, IDC_XLS_HINT, IDC_TXT_HINT})
     EXPECT_TRUE(Control<QLabel>(window.get(), id)->alignment() & Qt::AlignRight) << id;
-  CStyledLabel* model = Control<CStyledLabel>(window.get(), "1021");
+  CStyledLabel* model = Control<CStyledLabel>(window.get(), IDC_MODEL_LABEL);
   EXPECT_EQ(kSsCenter, model->Style());
   EXPECT_EQ(15, model->LabelFont().pointSize());
   EXPECT_TRUE(model->LabelFont().bold());
-  QFont listFont = Control<QListView>(window.get(), "1007")->font();
+  QFont listFont = Control<QListView>(window.get(), IDC_LINES)->font();
   EXPECT_TRUE(listFont.family() == "Lucida Console" || QFontInfo(listFont).fixedPitch()) << listFont.family().toStdString();
 }
 
@@ -135,7 +137,7 @@ TEST_F(CaptureWindow, ShowsReceivedLinesAndExportsAtTheEndLine) {
   ASSERT_EVENTUALLY(Rows() == 3);
   EXPECT_EQ("Report No. 12", Row(0));
   EXPECT_EQ("tab\there", Row(2));
-  QListView* list = Control<QListView>(window.get(), "1007");
+  QListView* list = Control<QListView>(window.get(), IDC_LINES);
   EXPECT_EQ(2, list->currentIndex().row());  // the newest line is selected
   EXPECT_TRUE(TextFiles().empty());
   pty.Send(kEnd);
@@ -157,7 +159,7 @@ TEST_F(CaptureWindow, ClearScreenEmptiesOnlyTheList) {
   // The LF after the last CR waits with the unfinished line.
   const size_t pending = sizeof("\nunfinished") - 1;
   ASSERT_EVENTUALLY(window->Session().Receiver().PendingBytes() == pending);
-  Click("1008");
+  Click(IDC_CLEAR_SCREEN);
   EXPECT_EQ(0, Rows());
   EXPECT_EQ(pending, window->Session().Receiver().PendingBytes());
   EXPECT_TRUE(window->Session().Collector().HasPendingLines());
@@ -170,14 +172,14 @@ TEST_F(CaptureWindow, ReconnectRereadsThePortAndFailsWithoutBlocking) {
   Pty first, second;
   Start(first.path());
   WriteSetting("ComPort", second.path());
-  Click("1029");
+  Click(IDC_RECONNECT);
   EXPECT_EQ(second.path(), window->Session().ComPort());
   second.Send("from the second\r");
   ASSERT_EVENTUALLY(Rows() == 1);
   EXPECT_EQ("from the second", Row(0));
 
   WriteSetting("ComPort", "/nonexistent/port");
-  Click("1029");  // returns at once: the box does not wait
+  Click(IDC_RECONNECT);  // returns at once: the box does not wait
   ASSERT_NE(nullptr, window->ConnectError());
   EXPECT_TRUE(window->ConnectError()->isVisible());
   EXPECT_FALSE(window->ConnectError()->isModal());
@@ -193,10 +195,10 @@ TEST_F(CaptureWindow, SettingsReconnectOnlyWhenThePortTextChanges) {
   window->SetPortLister([&] { return std::vector<std::string>{first.path(), upper, second.path()}; });
   auto ConfirmSettingsWithPort = [&](int index) {
     WhenModal<SettingsDialog>([index](SettingsDialog* d) {
-      Control<QComboBox>(d, "1026")->setCurrentIndex(index);
+      Control<QComboBox>(d, IDC_PORT)->setCurrentIndex(index);
       Control<QPushButton>(d, "1")->click();
     });
-    Click("1023");
+    Click(IDC_SETTINGS);
   };
   // The same port: the settings are applied, the port is left alone.
   std::filesystem::remove_all(LogFolder());
@@ -220,7 +222,7 @@ TEST_F(CaptureWindow, SettingsReconnectOnlyWhenThePortTextChanges) {
   std::string before = ReadFileBytes(SettingsFilePath());
   std::filesystem::remove_all(LogFolder());
   WhenModal<SettingsDialog>([](SettingsDialog* d) { Control<QPushButton>(d, "2")->click(); });
-  Click("1023");
+  Click(IDC_SETTINGS);
   EXPECT_EQ(before, ReadFileBytes(SettingsFilePath()));
   EXPECT_FALSE(PathExists(LogFolder()));
 }
@@ -256,7 +258,7 @@ TEST_F(CaptureWindow, EnterOnAFocusedButtonClicksItAndEnterElsewhereCloses) {
   Start(pty.path());
   pty.Send(std::string(kReportStart) + kSample);
   ASSERT_EVENTUALLY(Rows() == 2);
-  QPushButton* clear = Control<QPushButton>(window.get(), "1008");
+  QPushButton* clear = Control<QPushButton>(window.get(), IDC_CLEAR_SCREEN);
   QTest::keyClick(clear, Qt::Key_Return);
   EXPECT_EQ(0, Rows());
   EXPECT_TRUE(window->isVisible());
@@ -267,7 +269,7 @@ TEST_F(CaptureWindow, EnterOnAFocusedButtonClicksItAndEnterElsewhereCloses) {
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(TextFiles().empty());
   // On the list, Enter is the window's OK: it closes and exports.
-  QTest::keyClick(Control<QListView>(window.get(), "1007"), Qt::Key_Return);
+  QTest::keyClick(Control<QListView>(window.get(), IDC_LINES), Qt::Key_Return);
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(1u, TextFiles().size());
 }
@@ -318,10 +320,10 @@ TEST_F(CaptureWindow, SettingsConfirmedWithAStableLinkKeepTheLinkAndThePort) {
   window->SetPortLister([&] { return std::vector<std::string>{"ttyS0", shortName}; });
   QString preselected;
   WhenModal<SettingsDialog>([&](SettingsDialog* d) {
-    preselected = Control<QComboBox>(d, "1026")->currentText();
+    preselected = Control<QComboBox>(d, IDC_PORT)->currentText();
     Control<QPushButton>(d, "1")->click();
   });
-  Click("1023");
+  Click(IDC_SETTINGS);
   EXPECT_EQ(QString::fromStdString(shortName), preselected);
   EXPECT_EQ(link, ReadComPort());
   EXPECT_EQ(link, window->Session().ComPort());
@@ -359,7 +361,7 @@ TEST_F(CaptureWindow, ALostPortIsShownAndReconnected) {
   ASSERT_EVENTUALLY(window->Session().ReconnectPending());
   ASSERT_FALSE(window->Notices().Pending().isEmpty());
   EXPECT_TRUE(window->Notices().isVisible());
-  QLabel* note = Control<QLabel>(window.get(), "1030");
+  QLabel* note = Control<QLabel>(window.get(), IDC_EXPORT_NOTE);
   EXPECT_TRUE(note->text().contains("lost")) << note->text().toStdString();
   Pty second;
   std::filesystem::remove(link);

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "app/qt/about_dialog.h"
+#include "app/qt/control_name.h"
 #include "app/qt/dialog_units.h"
 #include "app/file_version.h"
+#include "app/harrow_version.h"
 #include "tests/app/qt/gui_test_support.h"
 #include "tests/test_support.h"
 
@@ -25,19 +27,19 @@ TEST(FileVersion, VersionTextRules) {
   EXPECT_EQ("Version ", VersionTextOf(dir / "damaged"));
 }
 
-TEST(FileVersion, TheProgramCarriesTheProjectVersion) { EXPECT_EQ("Version 1.0.0.13", GetVersionText()); }
+TEST(FileVersion, TheProgramCarriesTheProjectVersion) { EXPECT_EQ("Version " HARROW_VERSION_TEXT, GetVersionText()); }
 
 TEST(AboutDialog, ShowsTheVersionLineAndCloses) {
   AboutDialog about(QString::fromStdString(GetVersionText()));
   EXPECT_EQ("About Harrow", about.windowTitle());
-  EXPECT_EQ("Harrow Version 1.0.0.13", Control<QLabel>(&about, "1035")->text());
+  EXPECT_EQ("Harrow Version " HARROW_VERSION_TEXT, Control<QLabel>(&about, IDC_VERSION_LINE)->text());
   EXPECT_FALSE(Control<QLabel>(&about, "icon")->pixmap().isNull());
   QPushButton* ok = Control<QPushButton>(&about, "1");
   EXPECT_TRUE(ok->isDefault());
   about.show();
   ok->click();
   EXPECT_EQ(QDialog::Accepted, about.result());
-  EXPECT_EQ("Harrow ", AboutDialog(QString()).findChild<QLabel*>("1035")->text());
+  EXPECT_EQ("Harrow ", AboutDialog(QString()).findChild<QLabel*>(ControlName(IDC_VERSION_LINE))->text());
 }
 
 TEST(DialogUnits, MapLikeTheNativeFramework) {

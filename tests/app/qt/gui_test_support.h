@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "app/qt/control_name.h"
+
 /// Runs events until `cond` holds (at most 5 s), then checks it. (QTest's
 /// own QTRY macros report to QTest, which a gtest run would not notice.)
 #define ASSERT_EVENTUALLY(cond) \
@@ -52,10 +54,17 @@ void WhenModal(std::function<void(T*)> act, int timeoutMs = 5000) {
   timer->start(10);
 }
 
-/// The child of `parent` whose object name is the control id `id`.
+/// The child of `parent` with the control id `id` (app/control_ids.h).
 template <class T>
-T* Control(QWidget* parent, const char* id) {
-  return parent->findChild<T*>(QString::fromLatin1(id));
+T* Control(QWidget* parent, int id) {
+  return parent->findChild<T*>(ControlName(id));
+}
+
+/// The child of `parent` named `name`: the system's own ids ("1" for OK,
+/// "2" for Cancel) and the parts that have no id.
+template <class T>
+T* Control(QWidget* parent, const char* name) {
+  return parent->findChild<T*>(QString::fromLatin1(name));
 }
 
 /// Names of the regular files in a folder, sorted.

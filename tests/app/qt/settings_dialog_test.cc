@@ -18,9 +18,9 @@ SettingsDialog::PortLister Ports(std::vector<std::string> names) {
 
 struct Dialog {
   explicit Dialog(std::vector<std::string> ports) : dialog(Ports(std::move(ports))) {}
-  QComboBox* port() { return Control<QComboBox>(&dialog, "1026"); }
-  QComboBox* model() { return Control<QComboBox>(&dialog, "1027"); }
-  QLineEdit* root() { return Control<QLineEdit>(&dialog, "1031"); }
+  QComboBox* port() { return Control<QComboBox>(&dialog, IDC_PORT); }
+  QComboBox* model() { return Control<QComboBox>(&dialog, IDC_MODEL); }
+  QLineEdit* root() { return Control<QLineEdit>(&dialog, IDC_ROOT); }
   void Ok() { Control<QPushButton>(&dialog, "1")->click(); }
   void Cancel() { Control<QPushButton>(&dialog, "2")->click(); }
   SettingsDialog dialog;

@@ -9,6 +9,7 @@
 
 #include "platform/platform.h"
 
+#include "app/harrow_version.h"
 #include "app/settings.h"
 #include "app/win32/resource.h"
 #include "tests/test_support.h"
@@ -101,7 +102,7 @@ std::string ItemText(HWND dialog, int id) {
 void ExpectAboutBoxAndClose(const Running& harrow) {
   HWND about = harrow.Window("About Harrow");
   ASSERT_NE(nullptr, about);
-  EXPECT_EQ("Harrow Version 1.0.0.13", ItemText(about, IDC_VERSION_LINE));
+  EXPECT_EQ("Harrow Version " HARROW_VERSION_TEXT, ItemText(about, IDC_VERSION_LINE));
   PostMessageA(about, WM_COMMAND, IDOK, 0);
   for (int i = 0; i < 100 && IsWindow(about); ++i) Sleep(50);
   EXPECT_FALSE(IsWindow(about));

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "app/file_version.h"
+#include "app/harrow_version.h"
 #include "app/win32/about_dialog.h"
 #include "app/win32/capture_window.h"
 #include "app/win32/dialog.h"
@@ -236,7 +237,7 @@ void ExpectClientSize(HWND dialog, int templateId, int width, int height) {
 }
 
 TEST(Templates, AboutBox) {
-  AboutDialog about("Version 1.0.0.13");
+  AboutDialog about("Version " HARROW_VERSION_TEXT);
   HWND dialog = about.Create();
   ASSERT_NE(nullptr, dialog);
   EXPECT_EQ("About Harrow", TextOf(dialog));
@@ -245,7 +246,7 @@ TEST(Templates, AboutBox) {
   ExpectClientSize(dialog, IDD_ABOUTBOX, 235, 74);
   ExpectControls(dialog, IDD_ABOUTBOX, {
       {IDC_STATIC, "Static", "", SS_ICON, true, true, {11, 17, 20, 20}},
-      {IDC_VERSION_LINE, "Static", "Harrow Version 1.0.0.13", SS_NOPREFIX, true, true, {40, 10, 119, 8}},
+      {IDC_VERSION_LINE, "Static", "Harrow Version " HARROW_VERSION_TEXT, SS_NOPREFIX, true, true, {40, 10, 119, 8}},
       {IDC_STATIC, "Static", "Capture tool for laboratory readers", SS_LEFT, true, true, {40, 25, 119, 8}},
       {IDOK, "Button", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, true, true, {178, 7, 50, 14}},
   });
@@ -259,7 +260,7 @@ TEST(Templates, AboutBoxShowsTheProgramsOwnVersion) {
   ASSERT_NE(nullptr, dialog);
   char line[64] = {};
   GetDlgItemTextA(dialog, IDC_VERSION_LINE, line, sizeof line);
-  EXPECT_STREQ("Harrow Version 1.0.0.13", line);
+  EXPECT_STREQ("Harrow Version " HARROW_VERSION_TEXT, line);
   AboutDialog unreadable("");
   ASSERT_NE(nullptr, unreadable.Create());
   GetDlgItemTextA(unreadable.GetSafeHwnd(), IDC_VERSION_LINE, line, sizeof line);
