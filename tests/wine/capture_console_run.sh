@@ -76,7 +76,9 @@ expect_in "$(tail -n 1 <<<"$err")" "1 report was not saved where it belongs" "th
 # whole and takes every file (the programs run with UTF-8 as their code page).
 sample=$(dirname "$0")/../../samples/6310-english.txt
 root="$work/Отчёты/Ω 検査/6310"
-wine "$capture" --quiet --model 6310 --root "$(winpath "$root")" --replay "$(winpath "$sample")" 2>"$work/err" ||
+# wine reads a Linux program's arguments in the character set of the
+# locale, which is ASCII under the tests' LC_ALL=C.
+LC_ALL=C.UTF-8 wine "$capture" --quiet --model 6310 --root "$(winpath "$root")" --replay "$(winpath "$sample")" 2>"$work/err" ||
   fail "a root in any language failed: $(cat "$work/err")"
 for kind in Text/*.txt Excel/*.xls Log/USB_Serial.log; do
   compgen -G "$root/$kind" >/dev/null || fail "no $kind below $root"
