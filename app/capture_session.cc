@@ -39,7 +39,7 @@ void CaptureSession::ApplySettings() {
     view_->SetModelLabel(ModelLabelText());
   }
   log_.Open(TrafficLogPath());
-  collector_.RebuildHandler();
+  collector_.RebuildHandler(ReadModel());
 }
 
 void CaptureSession::CheckSettings() {

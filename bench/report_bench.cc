@@ -164,7 +164,7 @@ void BM_RecognitionOnly(benchmark::State& state) {
   for (auto _ : state) {
     for (const auto& [model, l] : lines) {
       OverrideSetting("DevType", model);
-      std::unique_ptr<ReportHandler> handler = MakeReportHandler();
+      std::unique_ptr<ReportHandler> handler = MakeReportHandler(ReadModel());
       for (const std::string& line : l) {
         if (handler->IsEndOfReport(line)) {
           handler->Reset();
@@ -221,7 +221,7 @@ std::pair<std::string, std::string> ExportedFourPlateFiles() {
   FixedClock clock(MakeLocalTime(2026, 1, 1, 0, 0, 0));
   StderrNoticeSink notices("report_bench");
   ReportCollector collector(clock, notices);
-  collector.RebuildHandler();
+  collector.RebuildHandler(ReadModel());
   for (const std::string& line : FourPlateReport()) collector.FeedLine(line);
   collector.FeedLine("Test Ended");
   auto files = std::pair{ReadAll(root + "/Text/26_01_01_00_00_00.txt"), ReadAll(root + "/Excel/26_01_01_00_00_00.xls")};
@@ -265,7 +265,7 @@ void BM_FinishLatency(benchmark::State& state) {
   TickingClock clock;
   StderrNoticeSink notices("report_bench");
   ReportCollector collector(clock, notices);
-  collector.RebuildHandler();
+  collector.RebuildHandler(ReadModel());
   std::vector<double> micros;
   for (auto _ : state) {
     micros.clear();

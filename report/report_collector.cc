@@ -9,10 +9,10 @@ ReportCollector::ReportCollector(Clock& clock, NoticeSink& notices)
 
 ReportCollector::~ReportCollector() = default;
 
-void ReportCollector::RebuildHandler() {
+void ReportCollector::RebuildHandler(InstrumentModel model) {
   handler_.reset();
   try {
-    handler_ = MakeReportHandler();
+    handler_ = MakeReportHandler(model);
   } catch (const std::bad_alloc&) {
     // Without a handler the lines are still kept and saved as text.
     handler_.reset();

@@ -8,12 +8,13 @@
 #include "platform/notice.h"
 #include "export/report_export.h"
 #include "export/text_report.h"
+#include "report/instrument_model.h"
 
 class ReportHandler;
 
 /// Collects the printable lines of the current report, passes them to the
-/// report handler of the configured model and, when a line ends the test
-/// run, exports the report as text and as a workbook under one name.
+/// report handler of the model it was last given and, when a line ends the
+/// test run, exports the report as text and as a workbook under one name.
 class ReportCollector {
  public:
   ReportCollector(Clock& clock, NoticeSink& notices);
@@ -21,9 +22,9 @@ class ReportCollector {
   ReportCollector(const ReportCollector&) = delete;
   ReportCollector& operator=(const ReportCollector&) = delete;
 
-  /// Replaces the handler by the one of the configured model; keeps the
-  /// stored lines and the idle flag.
-  void RebuildHandler();
+  /// Replaces the handler by the one of `model`; keeps the stored lines
+  /// and the idle flag.
+  void RebuildHandler(InstrumentModel model);
   /// A report's stored lines may take this many bytes: past it the report
   /// is exported as it stands and collecting starts anew, so a stream that
   /// never ends a test (no model, a wrong model, line noise) cannot fill the

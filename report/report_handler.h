@@ -7,6 +7,7 @@
 #include "platform/notice.h"
 #include "export/report_export.h"
 #include "export/workbook.h"
+#include "report/instrument_model.h"
 #include "report/line_classifier.h"
 
 /// Lays the lines of one report at a time out in a worksheet; one subclass
@@ -63,5 +64,5 @@ class ReportHandler {
   std::string unit_;
 };
 
-/// Builds the handler of the configured instrument model, or none.
-std::unique_ptr<ReportHandler> MakeReportHandler();
+/// Builds the handler of `model`, or none.
+std::unique_ptr<ReportHandler> MakeReportHandler(InstrumentModel model);

@@ -20,12 +20,14 @@ class ReportCollectorTest : public testing::Test {
     OverrideSetting("DevType", model);
     OverrideSetting(model + "_Root", root_);
     std::filesystem::create_directories(root_);
+    model_ = ModelFromText(model);
   }
   std::string TextFile(const std::string& base) { return root_ + "/Text/" + base + ".txt"; }
   std::string ExcelFile(const std::string& base) { return root_ + "/Excel/" + base + ".xls"; }
 
   IsolatedSettings settings_;
   std::string root_ = settings_.dir() / "root";
+  InstrumentModel model_ = InstrumentModel::None;
   FixedClock clock_{MakeLocalTime(2026, 12, 6, 1, 15, 23)};
   RecordingNoticeSink notices_;
 };
@@ -35,7 +37,7 @@ TEST_F(ReportCollectorTest, EndLineExportsTheStoredLinesUnderOneName) {
   ReportCollector c(clock_, notices_);
   EXPECT_FALSE(c.HasPendingLines());
   EXPECT_EQ(c.Handler(), nullptr);  // none until the first rebuild
-  c.RebuildHandler();
+  c.RebuildHandler(model_);
   c.FeedLine("X");
   c.FeedLine("Y");
   EXPECT_TRUE(c.HasPendingLines());
@@ -59,7 +61,7 @@ TEST_F(ReportCollectorTest, EndLineExportsTheStoredLinesUnderOneName) {
 TEST_F(ReportCollectorTest, AFreshHandlerExportsFontsOnly) {
   UseModel("6350");
   ReportCollector c(clock_, notices_);
-  c.RebuildHandler();
+  c.RebuildHandler(model_);
   c.FeedLine("Test Ended");
   std::string xls = ReadFileBytes(ExcelFile("26_12_06_01_15_23"));
   EXPECT_EQ(xls.size(), 68u);  // BOF, four fonts, EOF
@@ -69,7 +71,7 @@ TEST_F(ReportCollectorTest, AFreshHandlerExportsFontsOnly) {
 TEST_F(ReportCollectorTest, WithoutAModelLinesAreOnlyKeptAsText) {
   UseModel("7000");
   ReportCollector c(clock_, notices_);
-  c.RebuildHandler();
+  c.RebuildHandler(model_);
   EXPECT_EQ(c.Handler(), nullptr);
   c.FeedLine("1) Title");
   c.FeedLine("End of Test");  // an ordinary line without a handler
@@ -84,7 +86,7 @@ TEST_F(ReportCollectorTest, WithoutAModelLinesAreOnlyKeptAsText) {
 TEST_F(ReportCollectorTest, AReportThatNeverEndsIsSavedBeforeItFillsTheMemory) {
   UseModel("7000");  // no model: no end line is ever recognised
   ReportCollector c(clock_, notices_);
-  c.RebuildHandler();
+  c.RebuildHandler(model_);
   c.SetPendingLimit(1024);
   const std::string line(98, 'n');  // 100 bytes in the file with CR LF
   for (int i = 0; i < 25; ++i) c.FeedLine(line);
@@ -100,11 +102,11 @@ TEST_F(ReportCollectorTest, AReportThatNeverEndsIsSavedBeforeItFillsTheMemory) {
 TEST_F(ReportCollectorTest, ModelChangeMidReportKeepsEarlierLinesForTheText) {
   UseModel("6120");
   ReportCollector c(clock_, notices_);
-  c.RebuildHandler();
+  c.RebuildHandler(model_);
   c.FeedLine("1) Plates");
   c.FeedLine("before");
   UseModel("6310");
-  c.RebuildHandler();
+  c.RebuildHandler(model_);
   EXPECT_TRUE(c.HasPendingLines());
   c.FeedLine("after");
   Workbook& wb = c.Handler()->GetWorkbook();
@@ -119,7 +121,7 @@ TEST_F(ReportCollectorTest, ModelChangeMidReportKeepsEarlierLinesForTheText) {
 TEST_F(ReportCollectorTest, SameSecondNeverOverwritesAndAFailedTextSaveDropsTheLines) {
   UseModel("6480");
   ReportCollector c(clock_, notices_);
-  c.RebuildHandler();
+  c.RebuildHandler(model_);
   c.FeedLine("first");
   c.FinishReport();
   c.FeedLine("second");
