@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/capture_session.h"
+#include "app/export_settings.h"
 #include "platform/clock.h"
 #include "platform/notice.h"
 #include "platform/platform.h"
@@ -220,7 +221,7 @@ std::pair<std::string, std::string> ExportedFourPlateFiles() {
   OverrideSetting("6120_Root", root);
   FixedClock clock(MakeLocalTime(2026, 1, 1, 0, 0, 0));
   StderrNoticeSink notices("report_bench");
-  ReportCollector collector(clock, notices);
+  ReportCollector collector(clock, notices, ReadExportTarget);
   collector.RebuildHandler(ReadModel());
   for (const std::string& line : FourPlateReport()) collector.FeedLine(line);
   collector.FeedLine("Test Ended");
@@ -264,7 +265,7 @@ void BM_FinishLatency(benchmark::State& state) {
   const std::vector<std::string> report = FourPlateReport();
   TickingClock clock;
   StderrNoticeSink notices("report_bench");
-  ReportCollector collector(clock, notices);
+  ReportCollector collector(clock, notices, ReadExportTarget);
   collector.RebuildHandler(ReadModel());
   std::vector<double> micros;
   for (auto _ : state) {

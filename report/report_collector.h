@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +18,12 @@ class ReportHandler;
 /// test run, exports the report as text and as a workbook under one name.
 class ReportCollector {
  public:
-  ReportCollector(Clock& clock, NoticeSink& notices);
+  /// Yields where and how the report that is finishing is exported. Called
+  /// once per report, at its export, on the thread that exports it (the
+  /// report thread, when the capture has one).
+  using TargetSource = std::function<ExportTarget()>;
+
+  ReportCollector(Clock& clock, NoticeSink& notices, TargetSource target);
   virtual ~ReportCollector();
   ReportCollector(const ReportCollector&) = delete;
   ReportCollector& operator=(const ReportCollector&) = delete;
@@ -41,9 +47,9 @@ class ReportCollector {
   /// its own folder (it went to the folder for unsaved reports, or nowhere).
   unsigned long long ReportsNotSaved() const { return reportsNotSaved_; }
 
-  /// Saves the stored lines as the report's .txt file; true when written.
-  /// The lines are dropped once written.
-  bool WriteTextReport(const ExportName& name);
+  /// Saves the stored lines as the report's .txt file in the target's text
+  /// folder; true when written. The lines are dropped once written.
+  bool WriteTextReport(const ExportName& name, const ExportTarget& target);
 
   /// The current handler, or null when the model has none.
   ReportHandler* Handler() { return handler_.get(); }
@@ -54,6 +60,7 @@ class ReportCollector {
  private:
   Clock& clock_;
   NoticeSink& notices_;
+  TargetSource target_;
   bool idle_ = true;
   size_t pendingBytes_ = 0;
   unsigned long long reportsNotSaved_ = 0;

@@ -23,8 +23,8 @@ int ReportHandler::AppendTextRow(const std::string& line) {
   return ++textRow_;
 }
 
-bool ReportHandler::ExportWorkbook(const ExportName& name, NoticeSink& notices) {
-  return ExportWorkbookFiles(workbook_, name, notices);
+bool ReportHandler::ExportWorkbook(const ExportName& name, const ExportTarget& target, NoticeSink& notices) {
+  return ExportWorkbookFiles(workbook_, name, target, notices);
 }
 
 void ReportHandler::Reset() {
