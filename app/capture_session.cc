@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "app/cut_short_exports.h"
+#include "app/export_settings.h"
 #include "app/settings.h"
 #include "app/settings_check.h"
 
@@ -12,7 +13,7 @@ CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list
     : notices_(notices),
       comPort_(kDefaultComPort),
       log_(clock, &notices_),
-      collector_(clock, notices_),
+      collector_(clock, notices_, ReadExportTarget),
       receiver_(log_, this, list) {}
 
 CaptureSession::~CaptureSession() = default;
@@ -39,7 +40,7 @@ void CaptureSession::ApplySettings() {
     view_->SetModelLabel(ModelLabelText());
   }
   log_.Open(TrafficLogPath());
-  collector_.RebuildHandler();
+  collector_.RebuildHandler(ReadModel());
 }
 
 void CaptureSession::CheckSettings() {

@@ -1,6 +1,5 @@
 #include "app/settings.h"
 
-#include <cstdlib>
 #include <map>
 #include <mutex>
 
@@ -34,15 +33,6 @@ std::string Lower(std::string_view s) {
 }
 
 }  // namespace
-
-InstrumentModel ModelFromText(std::string_view text) {
-  int n = std::atoi(std::string(text).c_str());
-  for (InstrumentModel m : {InstrumentModel::M6310, InstrumentModel::M6120, InstrumentModel::M6350,
-                            InstrumentModel::M6480}) {
-    if (n == static_cast<int>(m)) return m;
-  }
-  return InstrumentModel::None;
-}
 
 std::string SettingsFilePath() { return SettingsFolder() + kPathSeparator + "Kestrel.ini"; }
 std::string GlimmerFilePath() { return SettingsFolder() + kPathSeparator + "Glimmer.ini"; }

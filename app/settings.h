@@ -3,15 +3,11 @@
 #include <string>
 #include <string_view>
 
+#include "report/instrument_model.h"
+
 // The settings store: free functions over "Kestrel.ini", section "Kestrel".
 // Nothing is cached; every call reads the file anew, so a value written by
 // the settings dialog is seen by the next read.
-
-/// The instrument models, by their numbers; None when a text names no model.
-enum class InstrumentModel { None = 0, M6310 = 6310, M6350 = 6350, M6120 = 6120, M6480 = 6480 };
-
-/// The model named by the leading decimal number of `text` (atoi rules).
-InstrumentModel ModelFromText(std::string_view text);
 
 /// Full path of "Kestrel.ini".
 std::string SettingsFilePath();

@@ -1,5 +1,6 @@
 #include "app/settings_check.h"
 
+#include "app/export_settings.h"
 #include "app/settings.h"
 #include "export/report_export.h"
 #include "platform/platform.h"

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/capture_session.h"
+#include "app/export_settings.h"
 #include "platform/clock.h"
 #include "platform/notice.h"
 #include "platform/platform.h"
@@ -164,7 +165,7 @@ void BM_RecognitionOnly(benchmark::State& state) {
   for (auto _ : state) {
     for (const auto& [model, l] : lines) {
       OverrideSetting("DevType", model);
-      std::unique_ptr<ReportHandler> handler = MakeReportHandler();
+      std::unique_ptr<ReportHandler> handler = MakeReportHandler(ReadModel());
       for (const std::string& line : l) {
         if (handler->IsEndOfReport(line)) {
           handler->Reset();
@@ -220,8 +221,8 @@ std::pair<std::string, std::string> ExportedFourPlateFiles() {
   OverrideSetting("6120_Root", root);
   FixedClock clock(MakeLocalTime(2026, 1, 1, 0, 0, 0));
   StderrNoticeSink notices("report_bench");
-  ReportCollector collector(clock, notices);
-  collector.RebuildHandler();
+  ReportCollector collector(clock, notices, ReadExportTarget);
+  collector.RebuildHandler(ReadModel());
   for (const std::string& line : FourPlateReport()) collector.FeedLine(line);
   collector.FeedLine("Test Ended");
   auto files = std::pair{ReadAll(root + "/Text/26_01_01_00_00_00.txt"), ReadAll(root + "/Excel/26_01_01_00_00_00.xls")};
@@ -264,8 +265,8 @@ void BM_FinishLatency(benchmark::State& state) {
   const std::vector<std::string> report = FourPlateReport();
   TickingClock clock;
   StderrNoticeSink notices("report_bench");
-  ReportCollector collector(clock, notices);
-  collector.RebuildHandler();
+  ReportCollector collector(clock, notices, ReadExportTarget);
+  collector.RebuildHandler(ReadModel());
   std::vector<double> micros;
   for (auto _ : state) {
     micros.clear();

@@ -5,7 +5,6 @@
 
 #include "platform/atomic_file.h"
 #include "platform/platform.h"
-#include "app/settings.h"
 #include "export/byte_sink.h"
 #include "export/csv_writer.h"
 #include "export/text_report.h"
@@ -63,12 +62,12 @@ bool ExportFile(const std::string& folder, const std::string& base, const char* 
 
 }  // namespace
 
-ExportName ChooseExportName(const std::tm& time) {
+ExportName ChooseExportName(const std::tm& time, const ExportTarget& target) {
   char stamp[64];
   if (std::strftime(stamp, sizeof stamp, "%y_%m_%d_%H_%M_%S", &time) == 0) stamp[0] = '\0';
   ExportName name{time, stamp};
-  const std::string text = TextFolder() + kPathSeparator;
-  const std::string excel = ExcelFolder() + kPathSeparator;
+  const std::string text = target.textFolder + kPathSeparator;
+  const std::string excel = target.excelFolder + kPathSeparator;
   // Reports that end in the same second (a replayed traffic log ends
   // hundreds) would otherwise probe every name already taken, once per
   // report; go on from the last number this process gave that second.
@@ -89,8 +88,9 @@ ExportName ChooseExportName(const std::tm& time) {
   return name;
 }
 
-bool ExportTextReport(const TextReport& report, const ExportName& name, NoticeSink& notices) {
-  std::string folder = TextFolder();
+bool ExportTextReport(const TextReport& report, const ExportName& name, const ExportTarget& target,
+                      NoticeSink& notices) {
+  const std::string& folder = target.textFolder;
   // One level only: a missing root folder makes the save fail, and that is reported.
   MakeDirectory(folder);
   return ExportFile(folder, name.base, ".txt",
@@ -124,13 +124,10 @@ ExportFormats ParseExportFormats(const std::string& list, std::vector<std::strin
   return formats;
 }
 
-ExportFormats ReadExportFormats(std::vector<std::string>* unknown) {
-  return ParseExportFormats(ReadSetting("ExportFormats", "", 259), unknown);
-}
-
-bool ExportWorkbookFiles(Workbook& workbook, const ExportName& name, NoticeSink& notices) {
-  ExportFormats formats = ReadExportFormats();
-  std::string folder = ExcelFolder();
+bool ExportWorkbookFiles(Workbook& workbook, const ExportName& name, const ExportTarget& target,
+                         NoticeSink& notices) {
+  const ExportFormats& formats = target.formats;
+  const std::string& folder = target.excelFolder;
   MakeDirectory(folder);
   bool ok = true;
   if (formats.xls) {

@@ -9,6 +9,22 @@
 class TextReport;
 class Workbook;
 
+/// The file formats a worksheet is exported in.
+struct ExportFormats {
+  bool xls = true;
+  bool xlsx = false;
+  bool csv = false;
+};
+
+/// Where and in which formats the reports are exported. The capture reads
+/// it from the settings when a report is exported and hands it down, so a
+/// folder or format changed in the settings holds from the next report on.
+struct ExportTarget {
+  std::string textFolder;   // the .txt files
+  std::string excelFolder;  // the .xls, .xlsx and .csv files
+  ExportFormats formats;
+};
+
 /// The name under which the files of one finished report are written.
 struct ExportName {
   std::tm time;      // the local date and time the report finished
@@ -17,34 +33,25 @@ struct ExportName {
 
 /// The base name for a report that finished at `time`: its
 /// "%y_%m_%d_%H_%M_%S" name, or that name followed by "_2", "_3", ..., the
-/// first for which none of the report's files (.txt in the Text folder,
-/// .xls, .xlsx, .csv in the Excel folder) exists yet.
-ExportName ChooseExportName(const std::tm& time);
+/// first for which none of the report's files (.txt in the text folder,
+/// .xls, .xlsx, .csv in the Excel folder of `target`) exists yet.
+ExportName ChooseExportName(const std::tm& time, const ExportTarget& target);
 
-/// Saves the report's lines as <Text folder>/<base>.txt. True when the file
+/// Saves the report's lines as <text folder>/<base>.txt. True when the file
 /// was written completely. On failure the user is told ("Cannot open file
 /// for writing: " + path + the reason) and the file is saved in the folder
 /// for unsaved reports instead, which the same notice names.
-bool ExportTextReport(const TextReport& report, const ExportName& name, NoticeSink& notices);
+bool ExportTextReport(const TextReport& report, const ExportName& name, const ExportTarget& target,
+                      NoticeSink& notices);
 
-/// Saves the worksheet as <Excel folder>/<base>.xls, plus .xlsx and .csv
-/// when the "ExportFormats" setting asks for them. True when every file was
-/// written completely; failures are told and saved as for the text file.
-bool ExportWorkbookFiles(Workbook& workbook, const ExportName& name, NoticeSink& notices);
-
-/// The file formats a worksheet is exported in.
-struct ExportFormats {
-  bool xls = true;
-  bool xlsx = false;
-  bool csv = false;
-};
+/// Saves the worksheet in <Excel folder>/ as <base>.xls, .xlsx and .csv,
+/// those of them that the target's formats ask for. True when every file
+/// was written completely; failures are told and saved as for the text file.
+bool ExportWorkbookFiles(Workbook& workbook, const ExportName& name, const ExportTarget& target,
+                         NoticeSink& notices);
 
 /// Parses a comma list of "xls", "xlsx", "csv" (blanks and case ignored,
 /// unknown names skipped and added to `unknown`, which may be null). A list
 /// that names no known format means xls alone, so a report is always
 /// written in some form.
 ExportFormats ParseExportFormats(const std::string& list, std::vector<std::string>* unknown = nullptr);
-
-/// The formats asked for by the "ExportFormats" setting; the names it does
-/// not know go to `unknown` (may be null).
-ExportFormats ReadExportFormats(std::vector<std::string>* unknown = nullptr);

@@ -1,18 +1,19 @@
 #include "report/report_collector.h"
 
 #include <new>
+#include <utility>
 
 #include "report/report_handler.h"
 
-ReportCollector::ReportCollector(Clock& clock, NoticeSink& notices)
-    : clock_(clock), notices_(notices) {}
+ReportCollector::ReportCollector(Clock& clock, NoticeSink& notices, TargetSource target)
+    : clock_(clock), notices_(notices), target_(std::move(target)) {}
 
 ReportCollector::~ReportCollector() = default;
 
-void ReportCollector::RebuildHandler() {
+void ReportCollector::RebuildHandler(InstrumentModel model) {
   handler_.reset();
   try {
-    handler_ = MakeReportHandler();
+    handler_ = MakeReportHandler(model);
   } catch (const std::bad_alloc&) {
     // Without a handler the lines are still kept and saved as text.
     handler_.reset();
@@ -36,8 +37,8 @@ void ReportCollector::FeedLine(const std::string& line) {
   }
 }
 
-bool ReportCollector::WriteTextReport(const ExportName& name) {
-  if (!ExportTextReport(textReport_, name, notices_)) return false;
+bool ReportCollector::WriteTextReport(const ExportName& name, const ExportTarget& target) {
+  if (!ExportTextReport(textReport_, name, target, notices_)) return false;
   textReport_.lines.clear();
   return true;
 }
@@ -45,12 +46,17 @@ bool ReportCollector::WriteTextReport(const ExportName& name) {
 bool ReportCollector::FinishReport() {
   // One moment names both files, so the .txt and .xls of a report share
   // their base name.
-  ExportName name = ChooseExportName(clock_.LocalNow());
-  bool saved = WriteTextReport(name);
+  const std::tm now = clock_.LocalNow();
+  // Asked for now, not when the handler was built: a folder or format
+  // changed in the settings holds from the next report on. One answer
+  // serves the whole report, so its files never land under two roots.
+  const ExportTarget target = target_();
+  ExportName name = ChooseExportName(now, target);
+  bool saved = WriteTextReport(name, target);
   textReport_.lines.clear();
   pendingBytes_ = 0;
   if (handler_) {
-    saved &= handler_->ExportWorkbook(name, notices_);
+    saved &= handler_->ExportWorkbook(name, target, notices_);
     handler_->Reset();
   }
   if (!saved) ++reportsNotSaved_;

@@ -1,6 +1,5 @@
 #include "report/report_handler.h"
 
-#include "app/settings.h"
 #include "report/plate_report_handler.h"
 #include "report/sample_report_handler.h"
 #include "report/strip_report_handler.h"
@@ -24,8 +23,8 @@ int ReportHandler::AppendTextRow(const std::string& line) {
   return ++textRow_;
 }
 
-bool ReportHandler::ExportWorkbook(const ExportName& name, NoticeSink& notices) {
-  return ExportWorkbookFiles(workbook_, name, notices);
+bool ReportHandler::ExportWorkbook(const ExportName& name, const ExportTarget& target, NoticeSink& notices) {
+  return ExportWorkbookFiles(workbook_, name, target, notices);
 }
 
 void ReportHandler::Reset() {
@@ -56,8 +55,8 @@ void ReportHandler::Style(int64_t row, int64_t column, int font, int align) {
   if (align >= 0) cell.SetAlignment(align);
 }
 
-std::unique_ptr<ReportHandler> MakeReportHandler() {
-  switch (ReadModel()) {
+std::unique_ptr<ReportHandler> MakeReportHandler(InstrumentModel model) {
+  switch (model) {
     case InstrumentModel::M6310:
       return std::make_unique<SampleReportHandler>();
     case InstrumentModel::M6120:

@@ -7,6 +7,7 @@
 #include "platform/notice.h"
 #include "export/report_export.h"
 #include "export/workbook.h"
+#include "report/instrument_model.h"
 #include "report/line_classifier.h"
 
 /// Lays the lines of one report at a time out in a worksheet; one subclass
@@ -32,9 +33,10 @@ class ReportHandler {
   /// row the next line will take. A row beyond the worksheet's reach is not
   /// written (the line is still in the text file).
   virtual int AppendTextRow(const std::string& line);
-  /// Writes the worksheet as the report's spreadsheet files; true when all
-  /// were written. Failures are told through `notices`.
-  virtual bool ExportWorkbook(const ExportName& name, NoticeSink& notices);
+  /// Writes the worksheet as the report's spreadsheet files where and in
+  /// the formats `target` names; true when all were written. Failures are
+  /// told through `notices`.
+  virtual bool ExportWorkbook(const ExportName& name, const ExportTarget& target, NoticeSink& notices);
   /// Takes one report line; false when the line was ignored.
   virtual bool FeedLine(const std::string& line) = 0;
   /// Gets ready for the next report: column 1 at 26 characters, `Waiting`.
@@ -63,5 +65,5 @@ class ReportHandler {
   std::string unit_;
 };
 
-/// Builds the handler of the configured instrument model, or none.
-std::unique_ptr<ReportHandler> MakeReportHandler();
+/// Builds the handler of `model`, or none.
+std::unique_ptr<ReportHandler> MakeReportHandler(InstrumentModel model);

@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
 
   if (!options.replayLogFile.empty()) {
     session.CheckSettings();
-    session.Collector().RebuildHandler();
+    session.Collector().RebuildHandler(ReadModel());
     bool ok = ReplayTrafficLog(options.replayLogFile, session, list, stop, &progress, &err);
     StopHandled();
     if (!ok) {

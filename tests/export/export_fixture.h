@@ -7,21 +7,24 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
+#include "export/report_export.h"
 #include "platform/clock.h"
 #include "platform/notice.h"
 #include "platform/platform.h"
 #include "tests/test_support.h"
 
-/// Settings in a temporary folder, with the configured model's root at root().
+/// The user's folders in a temporary folder, with the exports going below root().
 class ExportTest : public ::testing::Test {
  protected:
   void SetUp() override {
     MakeDirectory(root());
-    OverrideSetting("DevType", "6310");
-    OverrideSetting("6310_Root", root());
+    target_ = TargetBelow(root());
   }
   std::string root() const { return env_.dir() / "root"; }
+  /// The Text and Excel folders below `root`, in the .xls format alone.
+  static ExportTarget TargetBelow(const std::string& root) {
+    return ExportTarget{root + kPathSeparator + "Text", root + kPathSeparator + "Excel", ExportFormats{}};
+  }
   std::string unsaved() const {
     std::string folder, err;
     UnsavedReportsFolder(&folder, &err);
@@ -41,6 +44,7 @@ class ExportTest : public ::testing::Test {
   }
 
   IsolatedSettings env_;
+  ExportTarget target_;
   RecordingNoticeSink notices_;
   std::tm time_ = MakeLocalTime(2026, 12, 6, 1, 15, 23);
 };

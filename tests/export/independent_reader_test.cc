@@ -15,7 +15,6 @@
 
 #include "platform/clock.h"
 #include "platform/platform.h"
-#include "app/settings.h"
 #include "export/report_export.h"
 #include "export/xlsx_writer.h"
 #include "tests/export/export_test_support.h"
@@ -172,9 +171,7 @@ TEST(IndependentReaders, ExportedFilesInEveryFormatReadBackAsBuilt) {
   if (!HaveSsconvert()) GTEST_SKIP() << "gnumeric's ssconvert is not installed";
   IsolatedSettings env;
   std::string root = env.dir() / "root";
-  OverrideSetting("DevType", "6120");
-  OverrideSetting("6120_Root", root);
-  OverrideSetting("ExportFormats", "xls,xlsx,csv");
+  const ExportTarget target{root + "/Text", root + "/Excel", ParseExportFormats("xls,xlsx,csv")};
   ASSERT_TRUE(MakeDirectories(root));
   std::pair<const char*, Builder> workbooks[] = {
       {"worked example", BuildWorkedExample},
@@ -187,9 +184,9 @@ TEST(IndependentReaders, ExportedFilesInEveryFormatReadBackAsBuilt) {
     Workbook wb;
     build(wb);
     RecordingNoticeSink notices;
-    ExportName name = ChooseExportName(time);
-    ASSERT_TRUE(ExportWorkbookFiles(wb, name, notices)) << what;
-    std::string base = ExcelFolder() + "/" + name.base;
+    ExportName name = ChooseExportName(time, target);
+    ASSERT_TRUE(ExportWorkbookFiles(wb, name, target, notices)) << what;
+    std::string base = target.excelFolder + "/" + name.base;
 
     Checks xlrd;
     xlrd.widths = true;

@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
 #include "export/report_export.h"
 #include "export/text_report.h"
 #include "export/workbook.h"
@@ -24,14 +23,14 @@ namespace {
 TEST_F(ExportTest, UnwritableFoldersSendTheReportToTheUnsavedFolder) {
   // A root below a regular file: neither it nor its folders can ever exist.
   WriteFileBytes(env_.dir() / "plain", "x");
-  OverrideSetting("6310_Root", env_.dir() / "plain/root");
+  target_ = TargetBelow(env_.dir() / "plain/root");
   TextReport report;
   report.lines = {"X", "Y", "Z"};
   Workbook wb;
   BuildWorkedExample(wb);
-  ExportName name = ChooseExportName(time_);
-  EXPECT_FALSE(ExportTextReport(report, name, notices_));
-  EXPECT_FALSE(ExportWorkbookFiles(wb, name, notices_));
+  ExportName name = ChooseExportName(time_, target_);
+  EXPECT_FALSE(ExportTextReport(report, name, target_, notices_));
+  EXPECT_FALSE(ExportWorkbookFiles(wb, name, target_, notices_));
   std::string folder = env_.dir() / "plain/root";
   ASSERT_EQ(notices_.notices.size(), 2u);
   EXPECT_EQ(notices_.notices[0], "Cannot open file for writing: " + folder + "/Text/26_12_06_01_15_23.txt" +
@@ -45,14 +44,14 @@ TEST_F(ExportTest, UnwritableFoldersSendTheReportToTheUnsavedFolder) {
 
   // The same report name again: the unsaved copy gets its own number.
   notices_.notices.clear();
-  EXPECT_FALSE(ExportTextReport(report, name, notices_));
+  EXPECT_FALSE(ExportTextReport(report, name, target_, notices_));
   ASSERT_EQ(notices_.notices.size(), 1u);
   EXPECT_NE(notices_.notices[0].find(unsaved() + "/26_12_06_01_15_23_2.txt"), std::string::npos);
 
   // When the unsaved folder cannot be made either, the notice says the report is lost.
   ScopedEnv data("XDG_DATA_HOME", env_.dir() / "plain/data");
   notices_.notices.clear();
-  EXPECT_FALSE(ExportWorkbookFiles(wb, name, notices_));
+  EXPECT_FALSE(ExportWorkbookFiles(wb, name, target_, notices_));
   ASSERT_EQ(notices_.notices.size(), 1u);
   EXPECT_NE(notices_.notices[0].find("could not be saved anywhere else either"), std::string::npos);
   EXPECT_NE(notices_.notices[0].find("this report is lost"), std::string::npos);
@@ -97,11 +96,11 @@ TEST_F(ExportTest, AFullDiskNeverLeavesATruncatedFile) {
   for (uint32_t r = 0; r < 200; ++r) wb.CellAt(r, 1).SetText("a line of the report that makes the file grow");
   TextReport small;
   small.lines = {"X", "Y", "Z"};
-  OverrideSetting("ExportFormats", "xls,csv,xlsx");
+  target_.formats = ParseExportFormats("xls,csv,xlsx");
   std::string notices = WithFileSizeLimit(2000, [&](NoticeSink& sink) {
-    ExportName name = ChooseExportName(time_);
-    bool text = ExportTextReport(small, name, sink);
-    bool book = ExportWorkbookFiles(wb, name, sink);
+    ExportName name = ChooseExportName(time_, target_);
+    bool text = ExportTextReport(small, name, target_, sink);
+    bool book = ExportWorkbookFiles(wb, name, target_, sink);
     if (!text || book) ::_exit(3);
   });
   ASSERT_NE(notices, "<child failed>");

@@ -6,7 +6,6 @@
 #include <set>
 
 #include "platform/clock.h"
-#include "app/settings.h"
 #include "export/text_report.h"
 #include "export/workbook.h"
 #include "tests/export/export_fixture.h"
@@ -20,14 +19,14 @@ TEST_F(ExportTest, OneReportGivesTwoFilesWithOneBaseName) {
   report.lines = {"X", "Y", "Z"};
   Workbook wb;
   BuildWorkedExample(wb);
-  ExportName name = ChooseExportName(time_);
+  ExportName name = ChooseExportName(time_, target_);
   EXPECT_EQ(name.base, "26_12_06_01_15_23");
-  EXPECT_TRUE(ExportTextReport(report, name, notices_));
-  EXPECT_TRUE(ExportWorkbookFiles(wb, name, notices_));
+  EXPECT_TRUE(ExportTextReport(report, name, target_, notices_));
+  EXPECT_TRUE(ExportWorkbookFiles(wb, name, target_, notices_));
   EXPECT_TRUE(notices_.notices.empty());
   EXPECT_EQ(FirstDifference(GoldenFile("xyz.txt"), ReadFileBytes(text("26_12_06_01_15_23.txt"))), "");
   EXPECT_EQ(BiffDifference(GoldenFile("worked_example.xls"), ReadFileBytes(excel("26_12_06_01_15_23.xls"))), "");
-  // Without the setting only the .xls is written, and no temporary file is left.
+  // In the default formats only the .xls is written, and no temporary file is left.
   EXPECT_EQ(Files(root() + "/Excel"), std::set<std::string>{"26_12_06_01_15_23.xls"});
   EXPECT_EQ(Files(root() + "/Text"), std::set<std::string>{"26_12_06_01_15_23.txt"});
 
@@ -35,10 +34,10 @@ TEST_F(ExportTest, OneReportGivesTwoFilesWithOneBaseName) {
   TextReport empty;
   Workbook blank;
   AddReportFonts(blank);
-  ExportName second = ChooseExportName(time_);
+  ExportName second = ChooseExportName(time_, target_);
   EXPECT_EQ(second.base, "26_12_06_01_15_23_2");
-  EXPECT_TRUE(ExportTextReport(empty, second, notices_));
-  EXPECT_TRUE(ExportWorkbookFiles(blank, second, notices_));
+  EXPECT_TRUE(ExportTextReport(empty, second, target_, notices_));
+  EXPECT_TRUE(ExportWorkbookFiles(blank, second, target_, notices_));
   EXPECT_EQ(ReadFileBytes(text("26_12_06_01_15_23_2.txt")), "");
   EXPECT_EQ(ReadFileBytes(excel("26_12_06_01_15_23_2.xls")), GoldenFile("empty_report.xls"));
   // The first report's files are untouched.
@@ -49,12 +48,12 @@ TEST_F(ExportTest, OneReportGivesTwoFilesWithOneBaseName) {
 TEST_F(ExportTest, NamesSkipEveryFileOfTheReport) {
   MakeDirectory(root() + kPathSeparator + "Excel");
   MakeDirectory(root() + kPathSeparator + "Text");
-  EXPECT_EQ(ChooseExportName(time_).base, "26_12_06_01_15_23");
+  EXPECT_EQ(ChooseExportName(time_, target_).base, "26_12_06_01_15_23");
   WriteFileBytes(text("26_12_06_01_15_23.txt"), "a");
   WriteFileBytes(excel("26_12_06_01_15_23_2.xls"), "b");
   WriteFileBytes(excel("26_12_06_01_15_23_3.xlsx"), "c");
   WriteFileBytes(excel("26_12_06_01_15_23_4.csv"), "d");
-  ExportName name = ChooseExportName(time_);
+  ExportName name = ChooseExportName(time_, target_);
   EXPECT_EQ(name.base, "26_12_06_01_15_23_5");
   EXPECT_EQ(name.time.tm_sec, 23);
 }
@@ -66,7 +65,7 @@ TEST_F(ExportTest, AnExistingFileIsNeverReplaced) {
   WriteFileBytes(excel("26_12_06_01_15_23.xls"), "someone else's");
   Workbook wb;
   BuildWorkedExample(wb);
-  EXPECT_FALSE(ExportWorkbookFiles(wb, ExportName{time_, "26_12_06_01_15_23"}, notices_));
+  EXPECT_FALSE(ExportWorkbookFiles(wb, ExportName{time_, "26_12_06_01_15_23"}, target_, notices_));
   EXPECT_EQ(ReadFileBytes(excel("26_12_06_01_15_23.xls")), "someone else's");
   ASSERT_EQ(notices_.notices.size(), 1u);
   // The reason is the system's own text for a name that is taken.
@@ -89,11 +88,11 @@ TEST_F(ExportTest, FormatsSetting) {
   ExportFormats unknown = ParseExportFormats("pdf, xlsm");
   EXPECT_TRUE(unknown.xls && !unknown.xlsx && !unknown.csv);
 
-  OverrideSetting("ExportFormats", "xls,xlsx,csv");
+  target_.formats = ParseExportFormats("xls,xlsx,csv");
   Workbook wb;
   BuildWorkedExample(wb);
-  ExportName name = ChooseExportName(time_);
-  EXPECT_TRUE(ExportWorkbookFiles(wb, name, notices_));
+  ExportName name = ChooseExportName(time_, target_);
+  EXPECT_TRUE(ExportWorkbookFiles(wb, name, target_, notices_));
   EXPECT_TRUE(notices_.notices.empty());
   EXPECT_EQ(Files(root() + "/Excel"),
             (std::set<std::string>{"26_12_06_01_15_23.xls", "26_12_06_01_15_23.xlsx", "26_12_06_01_15_23.csv"}));
@@ -102,7 +101,7 @@ TEST_F(ExportTest, FormatsSetting) {
   EXPECT_EQ(ReadFileBytes(excel("26_12_06_01_15_23.csv")), "abc,\r\n,2.5\r\n");
   EXPECT_EQ(ReadFileBytes(excel("26_12_06_01_15_23.xlsx")).substr(0, 2), "PK");
   // Every format counts when the next name is chosen.
-  EXPECT_EQ(ChooseExportName(time_).base, "26_12_06_01_15_23_2");
+  EXPECT_EQ(ChooseExportName(time_, target_).base, "26_12_06_01_15_23_2");
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include "platform/clock.h"
 #include "platform/notice.h"
-#include "app/settings.h"
 #include "platform/platform.h"
 #include "report/report_handler.h"
 #include "tests/report/handler_test_support.h"
@@ -17,25 +16,34 @@ namespace {
 class ReportCollectorTest : public testing::Test {
  protected:
   void UseModel(const std::string& model) {
-    OverrideSetting("DevType", model);
-    OverrideSetting(model + "_Root", root_);
+    model_ = ModelFromText(model);
     std::filesystem::create_directories(root_);
+  }
+  /// The Text and Excel folders below root_, as they are when asked.
+  ReportCollector::TargetSource Target() {
+    return [this] {
+      ++targetReads_;
+      return ExportTarget{root_ + kPathSeparator + "Text", root_ + kPathSeparator + "Excel", formats_};
+    };
   }
   std::string TextFile(const std::string& base) { return root_ + "/Text/" + base + ".txt"; }
   std::string ExcelFile(const std::string& base) { return root_ + "/Excel/" + base + ".xls"; }
 
   IsolatedSettings settings_;
   std::string root_ = settings_.dir() / "root";
+  InstrumentModel model_ = InstrumentModel::None;
+  ExportFormats formats_;
+  int targetReads_ = 0;
   FixedClock clock_{MakeLocalTime(2026, 12, 6, 1, 15, 23)};
   RecordingNoticeSink notices_;
 };
 
 TEST_F(ReportCollectorTest, EndLineExportsTheStoredLinesUnderOneName) {
   UseModel("6310");
-  ReportCollector c(clock_, notices_);
+  ReportCollector c(clock_, notices_, Target());
   EXPECT_FALSE(c.HasPendingLines());
   EXPECT_EQ(c.Handler(), nullptr);  // none until the first rebuild
-  c.RebuildHandler();
+  c.RebuildHandler(model_);
   c.FeedLine("X");
   c.FeedLine("Y");
   EXPECT_TRUE(c.HasPendingLines());
@@ -58,8 +66,8 @@ TEST_F(ReportCollectorTest, EndLineExportsTheStoredLinesUnderOneName) {
 
 TEST_F(ReportCollectorTest, AFreshHandlerExportsFontsOnly) {
   UseModel("6350");
-  ReportCollector c(clock_, notices_);
-  c.RebuildHandler();
+  ReportCollector c(clock_, notices_, Target());
+  c.RebuildHandler(model_);
   c.FeedLine("Test Ended");
   std::string xls = ReadFileBytes(ExcelFile("26_12_06_01_15_23"));
   EXPECT_EQ(xls.size(), 68u);  // BOF, four fonts, EOF
@@ -68,8 +76,8 @@ TEST_F(ReportCollectorTest, AFreshHandlerExportsFontsOnly) {
 
 TEST_F(ReportCollectorTest, WithoutAModelLinesAreOnlyKeptAsText) {
   UseModel("7000");
-  ReportCollector c(clock_, notices_);
-  c.RebuildHandler();
+  ReportCollector c(clock_, notices_, Target());
+  c.RebuildHandler(model_);
   EXPECT_EQ(c.Handler(), nullptr);
   c.FeedLine("1) Title");
   c.FeedLine("End of Test");  // an ordinary line without a handler
@@ -83,8 +91,8 @@ TEST_F(ReportCollectorTest, WithoutAModelLinesAreOnlyKeptAsText) {
 
 TEST_F(ReportCollectorTest, AReportThatNeverEndsIsSavedBeforeItFillsTheMemory) {
   UseModel("7000");  // no model: no end line is ever recognised
-  ReportCollector c(clock_, notices_);
-  c.RebuildHandler();
+  ReportCollector c(clock_, notices_, Target());
+  c.RebuildHandler(model_);
   c.SetPendingLimit(1024);
   const std::string line(98, 'n');  // 100 bytes in the file with CR LF
   for (int i = 0; i < 25; ++i) c.FeedLine(line);
@@ -99,12 +107,12 @@ TEST_F(ReportCollectorTest, AReportThatNeverEndsIsSavedBeforeItFillsTheMemory) {
 
 TEST_F(ReportCollectorTest, ModelChangeMidReportKeepsEarlierLinesForTheText) {
   UseModel("6120");
-  ReportCollector c(clock_, notices_);
-  c.RebuildHandler();
+  ReportCollector c(clock_, notices_, Target());
+  c.RebuildHandler(model_);
   c.FeedLine("1) Plates");
   c.FeedLine("before");
   UseModel("6310");
-  c.RebuildHandler();
+  c.RebuildHandler(model_);
   EXPECT_TRUE(c.HasPendingLines());
   c.FeedLine("after");
   Workbook& wb = c.Handler()->GetWorkbook();
@@ -118,8 +126,8 @@ TEST_F(ReportCollectorTest, ModelChangeMidReportKeepsEarlierLinesForTheText) {
 
 TEST_F(ReportCollectorTest, SameSecondNeverOverwritesAndAFailedTextSaveDropsTheLines) {
   UseModel("6480");
-  ReportCollector c(clock_, notices_);
-  c.RebuildHandler();
+  ReportCollector c(clock_, notices_, Target());
+  c.RebuildHandler(model_);
   c.FeedLine("first");
   c.FinishReport();
   c.FeedLine("second");
@@ -139,6 +147,30 @@ TEST_F(ReportCollectorTest, SameSecondNeverOverwritesAndAFailedTextSaveDropsTheL
             std::string::npos);
   EXPECT_TRUE(c.StoredLines().empty());
   EXPECT_FALSE(c.HasPendingLines());
+}
+
+TEST_F(ReportCollectorTest, TheTargetIsAskedForOnceAtEachExportAndServesTheWholeReport) {
+  UseModel("6310");
+  ReportCollector c(clock_, notices_, Target());
+  c.RebuildHandler(model_);
+  c.FeedLine("first");
+  EXPECT_EQ(targetReads_, 0);  // neither built nor fed lines ask
+  c.FeedLine("End of Test");
+  EXPECT_EQ(targetReads_, 1);
+  EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_23")), "first\r\n");
+
+  // What it says when the next report ends is what counts: another root
+  // and more formats, with no rebuild in between.
+  root_ = settings_.dir() / "moved";
+  std::filesystem::create_directories(root_);
+  formats_ = ExportFormats{true, false, true};
+  c.FeedLine("second");
+  c.FeedLine("End of Test");
+  EXPECT_EQ(targetReads_, 2);
+  EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_23")), "second\r\n");
+  EXPECT_NE(ReadFileBytes(ExcelFile("26_12_06_01_15_23")), "<missing>");
+  EXPECT_NE(ReadFileBytes(root_ + "/Excel/26_12_06_01_15_23.csv"), "<missing>");
+  EXPECT_TRUE(notices_.notices.empty());
 }
 
 }  // namespace
