@@ -109,6 +109,19 @@ void UseBinaryStandardInput() {}
 
 void IgnoreFileSizeLimitSignal() { ::signal(SIGXFSZ, SIG_IGN); }
 
+void IgnoreBrokenPipeSignal() { ::signal(SIGPIPE, SIG_IGN); }
+
+void OpenMissingStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
+
 bool TruncateOpenFile(std::FILE* f, long long size) {
   return ::ftruncate(::fileno(f), static_cast<off_t>(size)) == 0;
 }

@@ -211,6 +211,19 @@ void LowerThreadPriority() { ::SetThreadPriority(::GetCurrentThread(), THREAD_PR
 
 void IgnoreFileSizeLimitSignal() {}
 
+void IgnoreBrokenPipeSignal() {}
+
+void OpenMissingStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::_get_osfhandle(fd) != -1) continue;
+    int null = ::_open("NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
+    if (null >= 0 && null != fd) {
+      ::_dup2(null, fd);
+      ::_close(null);
+    }
+  }
+}
+
 bool TruncateOpenFile(std::FILE* f, long long size) { return ::_chsize_s(::_fileno(f), size) == 0; }
 
 unsigned long CurrentProcessId() { return ::GetCurrentProcessId(); }

@@ -79,6 +79,15 @@ void UseBinaryStandardInput();
 /// on a full disk, instead of ending the process (POSIX: SIGXFSZ ignored).
 void IgnoreFileSizeLimitSignal();
 
+/// Makes a write to a pipe whose reader has gone fail with an error instead
+/// of ending the process (POSIX: SIGPIPE ignored; Windows has no such end).
+void IgnoreBrokenPipeSignal();
+
+/// Gives the null device to each of standard input, output and error that
+/// the process was started without, so that no file it opens later takes
+/// that place and receives what is printed.
+void OpenMissingStandardStreams();
+
 /// Cuts the open file `f` back to `size` bytes; false when the system refuses.
 bool TruncateOpenFile(std::FILE* f, long long size);
 

@@ -62,6 +62,8 @@ std::unique_ptr<CaptureLoop> CaptureLoop::Create(std::string* err) {
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  // A closed terminal: the report in hand is exported as on any stop.
+  sigaddset(&stopSignals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   int signals = ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
   int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -80,7 +82,8 @@ bool CatchStopRequests(std::string* err) {
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;
-  if (::sigaction(SIGINT, &action, nullptr) != 0 || ::sigaction(SIGTERM, &action, nullptr) != 0) {
+  if (::sigaction(SIGINT, &action, nullptr) != 0 || ::sigaction(SIGTERM, &action, nullptr) != 0 ||
+      ::sigaction(SIGHUP, &action, nullptr) != 0) {
     *err = std::strerror(errno);
     return false;
   }

@@ -97,6 +97,11 @@ int main(int argc, char** argv) {
   // A write past a file-size limit (ulimit -f) fails like one on a full
   // disk and is reported; it must not end the capture.
   IgnoreFileSizeLimitSignal();
+  // Started with a standard stream closed (">&-"), the traffic log would
+  // take its descriptor and every printed line would land in it; a reader
+  // of standard output that goes away ("| head") must not end the capture.
+  OpenMissingStandardStreams();
+  IgnoreBrokenPipeSignal();
   // Time stamps in the traffic log follow the user's locale.
   std::setlocale(LC_ALL, "");
   std::setlocale(LC_NUMERIC, "C");

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -30,6 +32,14 @@ void StdoutLineList::AddLine(const std::string& line) {
   if (quiet_) return;
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
+  if (std::ferror(stdout)) {
+    // Whoever read standard output has gone; the capture goes on without it.
+    quiet_ = true;
+    std::fprintf(stderr,
+                 "harrow-capture: standard output takes no more lines (%s); received lines are no longer "
+                 "printed, but still logged and exported\n",
+                 std::strerror(errno));
+  }
 }
 
 bool ReplayStream(std::FILE* in, CaptureSession& session, const StopCheck& stop,

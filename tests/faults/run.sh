@@ -181,6 +181,8 @@ start_case reference
 "$CAPTURE" --quiet --model 6310 --root "$D/root" --replay "$SAMPLE" 2>"$D/err" || fail "reference replay failed"
 REF_TXT=$(ls "$D"/root/Text/*.txt | head -1)
 [ -s "$REF_TXT" ] || { echo "no reference report"; exit 1; }
+# The banner and system lines of a traffic log, which carry no time stamp.
+REF_UNSTAMPED=$(grep -vc $'\t' "$D/root/Log/USB_Serial.log")
 
 # --- A file-size limit: the log and the exports are refused past 20 kB.
 start_case file-size-limit
@@ -196,8 +198,8 @@ expect_survived_with_loss "$rc" "153 is death by SIGXFSZ"
 expect_told "$D/err" "The traffic log $D/root/Log/USB_Serial.log refuses lines (write failed: File too large)" "log refused"
 [ "$LOGGED" -lt "$IN_LINES" ] || fail "the log was never refused: the limit did not bite"
 
-# --- SIGTERM and SIGINT in the middle of a long replay.
-for signal in TERM INT; do
+# --- SIGTERM, SIGINT and SIGHUP (a closed terminal) in the middle of a long replay.
+for signal in TERM INT HUP; do
   start_case "replay-sig$signal"
   repeat 1500 >"$D/in.txt"
   EXPECT_REPORTS=1500
@@ -224,6 +226,35 @@ for signal in TERM INT; do
   [ "$TEXTS" -lt 1500 ] || fail "the replay was not interrupted"
   [ "$LOGGED" -eq "$OUT_LINES" ] || fail "log $LOGGED lines, stdout $OUT_LINES"
 done
+
+# --- A reader of standard output that goes away ("| head -n 1"): the
+# capture goes on, logging and exporting every report, and says so once.
+start_case stdout-gone
+EXPECT_REPORTS=30
+repeat 30 >"$D/in.txt"
+timeout 60 "$CAPTURE" --model 6310 --root "$D/root" --replay "$D/in.txt" 2>"$D/err" | head -n 1 >"$D/out"
+rc=${PIPESTATUS[0]}
+echo "  exit status $rc"
+[ "$rc" -eq 0 ] || fail "exit status $rc (141 is death by SIGPIPE)"
+report "$D/root" "$D/in.txt" "$D/out"
+[ "$PAIRED" -eq 30 ] || fail "$PAIRED pairs of 30"
+[ "$LOGGED" -eq "$IN_LINES" ] || fail "log has $LOGGED of $IN_LINES lines"
+[ "$(grep -c 'standard output takes no more lines' "$D/err")" -eq 1 ] || fail "not told once that printing stopped"
+
+# --- Started with standard output closed (">&-"): what would have been
+# printed never lands in the traffic log, which would take its descriptor.
+start_case stdout-closed
+EXPECT_REPORTS=3
+repeat 3 >"$D/in.txt"
+: >"$D/out"
+timeout 60 "$CAPTURE" --model 6310 --root "$D/root" --replay "$D/in.txt" >&- 2>"$D/err"
+rc=$?
+echo "  exit status $rc"
+[ "$rc" -eq 0 ] || fail "exit status $rc: $(cat "$D/err")"
+report "$D/root" "$D/in.txt" "$D/out"
+[ "$PAIRED" -eq 3 ] && [ "$LOGGED" -eq "$IN_LINES" ] || fail "$PAIRED pairs of 3, log $LOGGED of $IN_LINES lines"
+unstamped=$(grep -vc $'\t' "$D/root/Log/USB_Serial.log")
+[ "$unstamped" -eq "$REF_UNSTAMPED" ] || fail "the log has $unstamped lines without a time stamp, not $REF_UNSTAMPED"
 
 # --- A small disk that fills up during a replay.
 start_case full-disk
