@@ -9,7 +9,6 @@
 
 namespace {
 
-bool IsCSpaceChar(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(char c) { return IsDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
 bool IsAlnum(char c) { return IsDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
@@ -80,7 +79,7 @@ bool IsHuge(const char* p, const char* end, bool hex) {
 
 double StrtodC(const char* text) {
   const char* p = text;
-  while (IsCSpaceChar(*p)) ++p;
+  while (IsCSpace(*p)) ++p;
   const bool negative = *p == '-';
   if (*p == '-' || *p == '+') ++p;
   // Negation flips the sign bit of every value, a NaN's too, as the C

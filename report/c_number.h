@@ -8,6 +8,10 @@
 // desktop toolkit has switched the process to (a decimal comma would
 // otherwise turn every printed value into 0).
 
+/// isspace of the "C" locale (blank, tab, line feed, vertical tab, form
+/// feed, carriage return), without consulting the process locale.
+inline bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 /// atoi of `text`: (int) of the 64-bit strtol value, as glibc's atoi, so a
 /// run of digits too long for an int gives a defined result.
 int CAtoi(const std::string& text);

@@ -1,5 +1,6 @@
 #include "report/line_classifier.h"
 
+#include "report/c_number.h"
 #include "report/token_list.h"
 
 namespace {
@@ -8,10 +9,8 @@ bool Contains(const std::string& line, const char* text) {
   return line.find(text) != std::string::npos;
 }
 
-// isalpha and isspace of the "C" locale, without consulting the process
-// locale.
+// isalpha of the "C" locale, without consulting the process locale.
 bool IsCAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 }  // namespace
 
