@@ -363,6 +363,14 @@ report "$D/root" "$D/in.none" "$D/out"
 [ "$LOGGED" -ge "$OUT_LINES" ] || fail "stdout shows $OUT_LINES lines, the log holds $LOGGED"
 echo "  temporary files left by the kills: $left (all removed at the next start)"
 
+# --- The cases kept beside this script, one file per kind of fault; each
+# uses the helpers above.
+for cases_file in "$HERE"/cases-*.sh; do
+  [ -e "$cases_file" ] || continue
+  # shellcheck source=/dev/null
+  source "$cases_file"
+done
+
 echo
 echo "Fault runs (lines in input / on stdout / in the traffic log, reports ended / expected, pairs on disk, temporary files left):"
 for line in "${SUMMARY[@]}"; do echo "  $line"; done
