@@ -38,16 +38,20 @@ struct ExportName {
 ExportName ChooseExportName(const std::tm& time, const ExportTarget& target);
 
 /// Saves the report's lines as <text folder>/<base>.txt. True when the file
-/// was written completely. On failure the user is told ("Cannot open file
-/// for writing: " + path + the reason) and the file is saved in the folder
-/// for unsaved reports instead, which the same notice names.
-bool ExportTextReport(const TextReport& report, const ExportName& name, const ExportTarget& target,
+/// was written completely. A name another writer took after it was chosen
+/// moves `name` on to the next free "_N" name (for the report's other files
+/// too). On failure the user is told ("Cannot open file for writing: " +
+/// path + the reason) and the file is saved in the folder for unsaved
+/// reports instead, which the same notice names.
+bool ExportTextReport(const TextReport& report, ExportName& name, const ExportTarget& target,
                       NoticeSink& notices);
 
 /// Saves the worksheet in <Excel folder>/ as <base>.xls, .xlsx and .csv,
 /// those of them that the target's formats ask for. True when every file
-/// was written completely; failures are told and saved as for the text file.
-bool ExportWorkbookFiles(Workbook& workbook, const ExportName& name, const ExportTarget& target,
+/// was written completely; taken names and failures are handled as for the
+/// text file, and the user is told when the worksheet's name thereby
+/// differs from the text report's.
+bool ExportWorkbookFiles(Workbook& workbook, ExportName& name, const ExportTarget& target,
                          NoticeSink& notices);
 
 /// Parses a comma list of "xls", "xlsx", "csv" (blanks and case ignored,

@@ -75,7 +75,7 @@ bool AtomicFile::Write(const void* data, size_t size, std::string* err) {
   return true;
 }
 
-bool AtomicFile::Commit(bool replace, std::string* err) {
+bool AtomicFile::Commit(bool replace, std::string* err, bool* takenOut) {
   Impl& f = *impl_;
   if (f.file == sys::kNoFile) return f.NotOpen(err);
   if (!f.Flush(err)) return false;
@@ -86,6 +86,7 @@ bool AtomicFile::Commit(bool replace, std::string* err) {
   if (!sys::Close(file, &code)) return f.Fail("close failed", code, err);
   bool taken = false;
   if (!sys::GiveName(f.tempPath, f.path, replace, &code, &taken)) {
+    if (takenOut) *takenOut = taken;
     return f.Fail(taken ? "cannot create file" : "rename failed", code, err);
   }
   f.tempPath.clear();

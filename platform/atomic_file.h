@@ -28,8 +28,9 @@ class AtomicFile {
   bool Write(const void* data, size_t size, std::string* err);
   /// Flushes, syncs and closes, then gives the file its final name. With
   /// `replace` false an existing file of that name is never touched: the
-  /// commit then fails with the system's "file exists" reason.
-  bool Commit(bool replace, std::string* err);
+  /// commit then fails with the system's "file exists" reason and `taken`
+  /// (may be null) set.
+  bool Commit(bool replace, std::string* err, bool* taken = nullptr);
   /// Closes and removes the temporary file.
   void Abandon();
 

@@ -37,7 +37,7 @@ void ReportCollector::FeedLine(const std::string& line) {
   }
 }
 
-bool ReportCollector::WriteTextReport(const ExportName& name, const ExportTarget& target) {
+bool ReportCollector::WriteTextReport(ExportName& name, const ExportTarget& target) {
   if (!ExportTextReport(textReport_, name, target, notices_)) return false;
   textReport_.lines.clear();
   return true;

@@ -49,7 +49,7 @@ class ReportCollector {
 
   /// Saves the stored lines as the report's .txt file in the target's text
   /// folder; true when written. The lines are dropped once written.
-  bool WriteTextReport(const ExportName& name, const ExportTarget& target);
+  bool WriteTextReport(ExportName& name, const ExportTarget& target);
 
   /// The current handler, or null when the model has none.
   ReportHandler* Handler() { return handler_.get(); }

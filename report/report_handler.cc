@@ -23,7 +23,7 @@ int ReportHandler::AppendTextRow(const std::string& line) {
   return ++textRow_;
 }
 
-bool ReportHandler::ExportWorkbook(const ExportName& name, const ExportTarget& target, NoticeSink& notices) {
+bool ReportHandler::ExportWorkbook(ExportName& name, const ExportTarget& target, NoticeSink& notices) {
   return ExportWorkbookFiles(workbook_, name, target, notices);
 }
 

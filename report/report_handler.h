@@ -36,7 +36,7 @@ class ReportHandler {
   /// Writes the worksheet as the report's spreadsheet files where and in
   /// the formats `target` names; true when all were written. Failures are
   /// told through `notices`.
-  virtual bool ExportWorkbook(const ExportName& name, const ExportTarget& target, NoticeSink& notices);
+  virtual bool ExportWorkbook(ExportName& name, const ExportTarget& target, NoticeSink& notices);
   /// Takes one report line; false when the line was ignored.
   virtual bool FeedLine(const std::string& line) = 0;
   /// Gets ready for the next report: column 1 at 26 characters, `Waiting`.

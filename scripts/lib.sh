@@ -34,9 +34,10 @@ PACKAGE_PACKAGES=(dpkg-dev adduser)
 # What the tests need besides: the test frameworks, clang for the fuzzers,
 # the independent readers of our spreadsheets, a second serial peer, a
 # display server, the checkers of the package and its files, and the tools
-# the fault runs put the capture under (prlimit, setpriv, mount, timeout).
+# the fault runs put the capture under (prlimit, setpriv, mount, timeout,
+# faketime).
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-  python3 python3-xlrd python3-openpyxl gnumeric unzip socat xvfb xauth util-linux mount coreutils procps
+  python3 python3-xlrd python3-openpyxl gnumeric unzip socat xvfb xauth util-linux mount coreutils procps faketime
   "${PACKAGE_PACKAGES[@]}" lintian desktop-file-utils appstream systemd man-db)
 
 # Configures and builds one build folder: build_tree DIR [CMAKE ARGS...]

@@ -6,6 +6,6 @@ set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 cd "$HARROW_ROOT"
 
-ensure_packages util-linux mount coreutils procps
+ensure_packages util-linux mount coreutils procps faketime
 ninja -C build/release harrow-capture reader-sim >/dev/null
 timeout 170 bash tests/faults/run.sh build/release
