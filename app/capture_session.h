@@ -57,6 +57,11 @@ class CaptureSession : private LineConsumer {
     SettleReports();
     return collector_.ReportsNotSaved();
   }
+  /// Of those, the reports of which some file was saved nowhere.
+  unsigned long long ReportsLost() {
+    SettleReports();
+    return collector_.ReportsLost();
+  }
   unsigned long long LinesNotLogged() const { return log_.MissedLinesInAll(); }
 
   /// The window's start-up: Connect (a failure goes to the view's modal

@@ -105,6 +105,7 @@ bool ExportFile(const std::string& folder, ExportName& name, const ExportTarget&
   }
   notices.Notice(notice + "\nIt could not be saved anywhere else either (" + unsavedErr +
                  "); this report is lost.");
+  ++name.filesLost;
   return false;
 }
 

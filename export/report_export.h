@@ -29,6 +29,9 @@ struct ExportTarget {
 struct ExportName {
   std::tm time;      // the local date and time the report finished
   std::string base;  // "%y_%m_%d_%H_%M_%S", or that followed by "_2", "_3", ...
+  // Files of the report saved nowhere, not even in the folder for unsaved
+  // reports (each told as lost); counted by the exports.
+  int filesLost = 0;
 };
 
 /// The base name for a report that finished at `time`: its

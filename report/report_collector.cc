@@ -60,6 +60,7 @@ bool ReportCollector::FinishReport() {
     handler_->Reset();
   }
   if (!saved) ++reportsNotSaved_;
+  if (name.filesLost > 0) ++reportsLost_;
   idle_ = true;
   return true;
 }

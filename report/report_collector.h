@@ -46,6 +46,8 @@ class ReportCollector {
   /// Reports since construction of which some file could not be written in
   /// its own folder (it went to the folder for unsaved reports, or nowhere).
   unsigned long long ReportsNotSaved() const { return reportsNotSaved_; }
+  /// Of those, the reports of which some file was saved nowhere.
+  unsigned long long ReportsLost() const { return reportsLost_; }
 
   /// Saves the stored lines as the report's .txt file in the target's text
   /// folder; true when written. The lines are dropped once written.
@@ -64,6 +66,7 @@ class ReportCollector {
   bool idle_ = true;
   size_t pendingBytes_ = 0;
   unsigned long long reportsNotSaved_ = 0;
+  unsigned long long reportsLost_ = 0;
   size_t pendingLimit_ = kMaxPendingBytes;
   TextReport textReport_;
   std::unique_ptr<ReportHandler> handler_;

@@ -90,11 +90,15 @@ int RunLiveCapture(const CaptureOptions& options) {
 
 int LossStatus(CaptureSession& session) {
   unsigned long long reports = session.ReportsNotSaved(), lines = session.LinesNotLogged();
+  unsigned long long lost = session.ReportsLost();
   if (reports == 0 && lines == 0) return 0;
-  std::fprintf(stderr, "harrow-capture: %llu %s not saved where %s and %llu received %s missing from the "
+  std::string lostText = lost == 0      ? ""
+                         : reports == 1 ? " (it is lost)"
+                                        : " (" + std::to_string(lost) + " of them " + (lost == 1 ? "is" : "are") + " lost)";
+  std::fprintf(stderr, "harrow-capture: %llu %s not saved where %s%s and %llu received %s missing from the "
                "traffic log (see the messages above)\n",
-               reports, reports == 1 ? "report was" : "reports were", reports == 1 ? "it belongs" : "they belong", lines,
-               lines == 1 ? "line is" : "lines are");
+               reports, reports == 1 ? "report was" : "reports were", reports == 1 ? "it belongs" : "they belong",
+               lostText.c_str(), lines, lines == 1 ? "line is" : "lines are");
   return 1;
 }
 

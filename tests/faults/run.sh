@@ -176,6 +176,19 @@ expect_survived_with_loss() {
   [ "$OUT_LINES" -eq "$IN_LINES" ] || fail "stdout has $OUT_LINES of $IN_LINES lines"
 }
 
+# The case's root with its Log, Text and Excel folders, none of which a
+# process without root may write (mode 555); the case's user folders belong
+# to that process.
+read_only_root() {
+  mkdir -p "$D/root/Log" "$D/root/Text" "$D/root/Excel"
+  chmod 555 "$D/root/Log" "$D/root/Text" "$D/root/Excel" "$D/root"
+  chown -R 65534:65534 "$D/home" "$D/config" "$D/data"
+  chmod 755 "$D"
+}
+# Put before a command, runs it as the user nobody, who has no right to
+# write anywhere ("${AS_NOBODY[@]}" true: whether root may drop its rights here).
+AS_NOBODY=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+
 # The reference report and workbook of one sample, from a plain replay.
 start_case reference
 "$CAPTURE" --quiet --model 6310 --root "$D/root" --replay "$SAMPLE" 2>"$D/err" || fail "reference replay failed"
@@ -230,14 +243,16 @@ done
 # --- A reader of standard output that goes away ("| head -n 1"): the
 # capture goes on, logging and exporting every report, and says so once.
 start_case stdout-gone
-EXPECT_REPORTS=30
-repeat 30 >"$D/in.txt"
+# More lines than a pipe holds, so the capture is sure to meet the closed
+# pipe after head has gone.
+EXPECT_REPORTS=300
+repeat 300 >"$D/in.txt"
 timeout 60 "$CAPTURE" --model 6310 --root "$D/root" --replay "$D/in.txt" 2>"$D/err" | head -n 1 >"$D/out"
 rc=${PIPESTATUS[0]}
 echo "  exit status $rc"
 [ "$rc" -eq 0 ] || fail "exit status $rc (141 is death by SIGPIPE)"
 report "$D/root" "$D/in.txt" "$D/out"
-[ "$PAIRED" -eq 30 ] || fail "$PAIRED pairs of 30"
+[ "$PAIRED" -eq 300 ] || fail "$PAIRED pairs of 300"
 [ "$LOGGED" -eq "$IN_LINES" ] || fail "log has $LOGGED of $IN_LINES lines"
 [ "$(grep -c 'standard output takes no more lines' "$D/err")" -eq 1 ] || fail "not told once that printing stopped"
 
@@ -278,15 +293,11 @@ fi
 
 # --- Folders the user may not write (mode 555), from a process without root.
 start_case read-only-folders
-mkdir -p "$D/root/Log" "$D/root/Text" "$D/root/Excel"
-chmod 555 "$D/root/Log" "$D/root/Text" "$D/root/Excel" "$D/root"
-chown -R 65534:65534 "$D/home" "$D/config" "$D/data"
-chmod 755 "$D"
+read_only_root
 repeat 5 >"$D/in.txt"
 EXPECT_REPORTS=5
-if setpriv --reuid=65534 --regid=65534 --clear-groups true 2>/dev/null; then
-  timeout 60 setpriv --reuid=65534 --regid=65534 --clear-groups \
-    "$CAPTURE" --model 6310 --root "$D/root" --replay "$D/in.txt" >"$D/out" 2>"$D/err"
+if "${AS_NOBODY[@]}" true 2>/dev/null; then
+  timeout 60 "${AS_NOBODY[@]}" "$CAPTURE" --model 6310 --root "$D/root" --replay "$D/in.txt" >"$D/out" 2>"$D/err"
   rc=$?
   expect_survived_with_loss "$rc"
   [ "$PAIRED" -eq 5 ] || fail "$PAIRED pairs of 5"
