@@ -21,9 +21,19 @@ stuck_stdout() {
   READER=$!
 }
 
-# After a run whose standard output stopped taking lines: every line logged,
-# every report exported, and the lines not printed counted once.
-expect_all_kept_and_drops_told_once() {
+# expect_stuck_run_ended PID SECONDS LIMIT_MS: a capture writing to the
+# stuck output ends with status 0 within LIMIT_MS of $started (killed after
+# SECONDS); then every line is logged, every report exported, and the lines
+# not printed are counted once.
+expect_stuck_run_ended() {
+  local rc=0 took
+  end_within "$1" "$2" || rc=$?
+  took=$((($(date +%s%N) - started) / 1000000))
+  kill "$READER" 2>/dev/null
+  wait "$READER" 2>/dev/null
+  echo "  exit status $rc after $took ms"
+  [ "$rc" -eq 0 ] || fail "exit status $rc (137: still running after $2 s)"
+  [ "$took" -lt "$3" ] || fail "took $took ms"
   : >"$D/out"
   report "$D/root" "$D/in.txt" "$D/out"
   [ "$LOGGED" -eq "$IN_LINES" ] || fail "log has $LOGGED of $IN_LINES lines"
@@ -42,15 +52,7 @@ repeat 100 >"$D/in.txt"
 stuck_stdout
 started=$(date +%s%N)
 "$CAPTURE" --model 6310 --root "$D/root" --replay "$D/in.txt" >"$D/stuck" 2>"$D/err" &
-rc=0
-end_within $! 10 || rc=$?
-took=$((($(date +%s%N) - started) / 1000000))
-kill "$READER" 2>/dev/null
-wait "$READER" 2>/dev/null
-echo "  exit status $rc after $took ms"
-[ "$rc" -eq 0 ] || fail "exit status $rc (137: still waiting for standard output after 10 s)"
-[ "$took" -lt 5000 ] || fail "took $took ms"
-expect_all_kept_and_drops_told_once
+expect_stuck_run_ended $! 10 5000
 
 # --- A live capture whose standard output is stuck: the port is still read
 # and logged, and SIGTERM ends it at once.
@@ -69,15 +71,7 @@ end_within "$sim" 8 >/dev/null 2>&1 || fail "the capture stopped reading the por
 for ((i = 0; i < 100; i++)); do [ "$(count_files '*.txt' "$D/root/Text")" -ge 100 ] && break; sleep 0.05; done
 started=$(date +%s%N)
 kill -TERM "$capture"
-rc=0
-end_within "$capture" 5 || rc=$?
-took=$((($(date +%s%N) - started) / 1000000))
-kill "$READER" 2>/dev/null
-wait "$READER" 2>/dev/null
-echo "  exit status $rc, $took ms after SIGTERM"
-[ "$rc" -eq 0 ] || fail "exit status $rc (137: SIGTERM ignored for 5 s)"
-[ "$took" -lt 3000 ] || fail "ended $took ms after SIGTERM"
-expect_all_kept_and_drops_told_once
+expect_stuck_run_ended "$capture" 5 3000
 
 # --- A traffic log cut in the middle of its last result line (a copy taken
 # while the capture wrote it): the cut value is not exported as a result.
