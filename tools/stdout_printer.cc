@@ -90,24 +90,31 @@ void StdoutPrinter::Run(std::shared_ptr<State> state) {
     s.inFlight = 0;
     if (s.abandoned) return;
     s.written.notify_all();
+    // Told without the lock, so that Print never waits for standard error;
+    // Finish gives up only on a thread in a write, so it joins this one.
     if (!ok) {
       // Whoever read standard output has gone; the capture goes on without it.
       s.gone = true;
       s.queue.clear();
       s.queued = 0;
+      lock.unlock();
       s.notices.Notice("standard output takes no more lines (" + err +
                        "); received lines are no longer printed, but still logged and exported");
       return;
     }
     if (s.queue.empty() && s.untold > 0) {
-      s.notices.Notice(DroppedText(s.untold));
+      std::string text = DroppedText(s.untold);
       s.untold = 0;
+      lock.unlock();
+      s.notices.Notice(text);
+      lock.lock();
     }
   }
 }
 
 void StdoutPrinter::Finish(std::chrono::milliseconds stuck) {
   State& s = *state_;
+  std::string dropped;
   {
     std::unique_lock<std::mutex> lock(s.mutex);
     if (s.finished) return;
@@ -125,9 +132,10 @@ void StdoutPrinter::Finish(std::chrono::milliseconds stuck) {
       }
       s.written.wait_for(lock, std::chrono::milliseconds(20));
     }
-    if (s.untold > 0 && !s.gone) s.notices.Notice(DroppedText(s.untold));
+    if (s.untold > 0 && !s.gone) dropped = DroppedText(s.untold);
     s.untold = 0;
   }
+  if (!dropped.empty()) s.notices.Notice(dropped);
   // A write stuck for good keeps its thread; the process ends without it.
   if (s.abandoned) {
     thread_.detach();
