@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   SystemClock clock;
-  StdoutLineList list(options.quiet);
+  StdoutLineList list(options.quiet, notices);
   CaptureSession session(clock, notices, list);
   ReplayProgress progress;
   StopCheck stop = [] { return StopRequested(); };
@@ -171,7 +171,8 @@ int main(int argc, char** argv) {
   if (!options.replayLogFile.empty()) {
     session.CheckSettings();
     session.Collector().RebuildHandler(ReadModel());
-    bool ok = ReplayTrafficLog(options.replayLogFile, session, list, stop, &progress, &err);
+    bool ok = ReplayTrafficLog(options.replayLogFile, session, list, notices, stop, &progress, &err);
+    list.Finish();
     StopHandled();
     if (!ok) {
       std::fprintf(stderr, "harrow-capture: traffic log: %s\n", err.c_str());
@@ -195,6 +196,7 @@ int main(int argc, char** argv) {
   long long size = 0;
   if (in != stdin && FileSize(options.replayFile, &size)) progress.total = static_cast<unsigned long long>(size);
   bool ok = ReplayStream(in, session, stop, &progress, &err);
+  list.Finish();
   StopHandled();
   if (in != stdin) std::fclose(in);
   if (!ok) {

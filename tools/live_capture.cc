@@ -25,7 +25,6 @@ void HandleMessages(CaptureLoop& loop, CaptureSession& session) {
   for (const PostedMessage& m : loop.TakeAll()) {
     if (m.id == DefaultComMessage()) session.OnPortMessage(m.wParam, m.lParam);
   }
-  std::fflush(stdout);
 }
 
 }  // namespace
@@ -40,7 +39,7 @@ int RunLiveCapture(const CaptureOptions& options) {
 
   SystemClock clock;
   StderrNoticeSink notices("harrow-capture");
-  StdoutLineList list(options.quiet);
+  StdoutLineList list(options.quiet, notices);
   CaptureSession session(clock, notices, list);
   session.SetMessageWindow(loop.get());
   // Exports then never hold up reading and logging the port.
@@ -83,7 +82,7 @@ int RunLiveCapture(const CaptureOptions& options) {
   HandleMessages(*loop, session);
   if (session.Port().IsOpen()) session.OnPortMessage(ReceivePath::kRxChar, 0);
   session.Shutdown();
-  std::fflush(stdout);
+  list.Finish();
   if (loopFailed) std::fprintf(stderr, "harrow-capture: the event loop failed; the capture ended early\n");
   return std::max(LossStatus(session), loopFailed ? 1 : 0);
 }

@@ -140,15 +140,20 @@ void WaitUntilDrained(int slave) {
   }
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
+// Writes until everything is sent or a stop request came; what was sent in
+// `sent`. A write that sent part before a signal returns that part, so the
+// request is looked at after every write, not only on EINTR: else a peer
+// that stopped reading keeps the next write blocked for good.
+bool WriteAll(int fd, const char* data, size_t size, size_t* sent) {
+  while (size > 0 && !stopRequested) {
     ssize_t n = ::write(fd, data, size);
     if (n < 0) {
-      if (errno == EINTR && !stopRequested) continue;
+      if (errno == EINTR) continue;
       return false;
     }
     data += n;
     size -= static_cast<size_t>(n);
+    *sent += static_cast<size_t>(n);
   }
   return true;
 }
@@ -262,12 +267,11 @@ int main(int argc, char** argv) {
     while (sent < toSend && !stopRequested) {
       size_t n = std::min(kChunk, toSend - sent);
       if (!fast) SleepSeconds(start + sent / kBytesPerSecond - Now());
-      if (!WriteAll(master, stream.data() + sent, fast ? toSend - sent : n)) {
+      if (!WriteAll(master, stream.data() + sent, fast ? toSend - sent : n, &sent)) {
         std::fprintf(stderr, "reader-sim: writing failed: %s\n", std::strerror(errno));
         status = 1;
         break;
       }
-      sent += fast ? toSend - sent : n;
     }
     double elapsed = Now() - start;
     std::fprintf(stderr, "reader-sim: sent %zu bytes in %.3f s (%.0f bytes/s)\n", sent, elapsed,
@@ -276,7 +280,8 @@ int main(int argc, char** argv) {
     if (unplug) {
       std::fprintf(stderr, "reader-sim: unplugged after %zu bytes\n", sent);
     } else {
-      while (hold && !stopRequested) ::pause();
+      // Not pause(): a request that came just before it would be missed.
+      while (hold && !stopRequested) SleepSeconds(0.05);
     }
   }
   ::close(master);
