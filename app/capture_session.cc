@@ -182,8 +182,9 @@ void CaptureSession::LogUnfinishedLine() {
 }
 
 void CaptureSession::FlushPendingReport() {
-  LogUnfinishedLine();
+  // What the reports' thread still has to tell comes first.
   SettleReports();
+  LogUnfinishedLine();
   if (collector_.HasPendingLines()) collector_.FinishReport();
 }
 
