@@ -36,8 +36,8 @@ class ByteSource {
 
 /// Turns the bytes that arrive on the serial port into lines: a line ends
 /// at CR, LF is stripped from both of its ends, and each line goes to the
-/// traffic log, then (when printable) to the report collector, then to the
-/// list, in that order.
+/// traffic log, then to the report collector (fed when printable, named as
+/// left out otherwise), then to the list, in that order.
 ///
 /// Every received byte is kept, NUL included. A run of more than
 /// kMaxLineLength bytes without CR (line noise, a wrong baud rate) is cut
