@@ -9,6 +9,15 @@
 #include "app/settings.h"
 #include "app/settings_check.h"
 
+namespace {
+
+// Left-out lines ride the report thread's queue among the fed lines, so
+// each is noted against the report it came in. Fed lines are printable
+// ASCII: none begins with this byte.
+constexpr char kLeftOutMark = '\xff';
+
+}  // namespace
+
 CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list)
     : notices_(notices),
       comPort_(kDefaultComPort),
@@ -23,7 +32,14 @@ std::string CaptureSession::TrafficLogPath() {
 }
 
 void CaptureSession::HandleReportsOnThread() {
-  if (!worker_) worker_ = std::make_unique<ReportWorker>([this](const std::string& line) { collector_.FeedLine(line); });
+  if (worker_) return;
+  worker_ = std::make_unique<ReportWorker>([this](const std::string& line) {
+    if (!line.empty() && line[0] == kLeftOutMark) {
+      collector_.LineLeftOut(line.substr(1));
+    } else {
+      collector_.FeedLine(line);
+    }
+  });
 }
 
 void CaptureSession::SettleReports() {
@@ -116,6 +132,7 @@ void CaptureSession::ShowConnectError(const std::string& err) {
 
 void CaptureSession::OnSerialMessage(uint32_t events, ByteSource* port) {
   receiver_.OnSerialMessage(events, port);
+  TellLineFeedsOnly();
   // What arrived is handed on now: an end line must not wait for the next
   // bytes, which may be a long time coming.
   if (worker_) worker_->Submit();
@@ -129,11 +146,45 @@ void CaptureSession::FeedBytes(const char* data, size_t size) {
     data += n;
     size -= n;
   }
+  TellLineFeedsOnly();
   if (worker_) worker_->Submit();
 }
 
+std::string CaptureSession::LineFeedsOnlyText() const {
+  return "The reader seems to end lines with LF only; Harrow ends lines at CR. Text ended by LF alone "
+         "forms no line and reaches no report; it is still written to the traffic log " +
+         log_.Path() + ". Set the reader to end its lines with CR (or CR LF).";
+}
+
+void CaptureSession::TellLineFeedsOnly() {
+  if (receiver_.TakeLineFeedWarning()) notices_.Notice(LineFeedsOnlyText());
+}
+
+void CaptureSession::LogUnfinishedLine() {
+  std::string_view rest = receiver_.UnfinishedLine();
+  if (rest.empty() || receiver_.BytesReceived() == unfinishedLoggedAt_) return;
+  unfinishedLoggedAt_ = receiver_.BytesReceived();
+  // Logged, not delivered: only a CR ends a line, and a later CR (the
+  // window stays after a cancelled logoff) must still complete this one.
+  bool logged = log_.IsOpen() && !log_.Refusing();
+  log_.WriteEvent("unfinished line at the end of the capture (no carriage return): " +
+                  ReportCollector::Shown(rest, rest.size()));
+  std::string text = "The last " + std::to_string(rest.size()) +
+                     " bytes received never met a carriage return, so they form no line and reach no "
+                     "report; " +
+                     (logged ? "they are in the traffic log " + log_.Path() + " as an unfinished line"
+                             : "the traffic log " + log_.Path() + " cannot take them") +
+                     ": \"" + ReportCollector::Shown(rest, 80) + "\".";
+  // A short transcript with LF line ends never reaches the run that tells
+  // of it while bytes come; this is the last chance.
+  if (receiver_.TakeLineFeedWarning(1)) text = LineFeedsOnlyText() + " " + text;
+  notices_.Notice(text);
+}
+
 void CaptureSession::FlushPendingReport() {
+  // What the reports' thread still has to tell comes first.
   SettleReports();
+  LogUnfinishedLine();
   if (collector_.HasPendingLines()) collector_.FinishReport();
 }
 
@@ -184,6 +235,14 @@ void CaptureSession::FeedLine(const std::string& line) {
     worker_->FeedLine(line);
   } else {
     collector_.FeedLine(line);
+  }
+}
+
+void CaptureSession::LineLeftOut(const std::string& line) {
+  if (worker_) {
+    worker_->FeedLine(kLeftOutMark + line);
+  } else {
+    collector_.LineLeftOut(line);
   }
 }
 

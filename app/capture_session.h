@@ -92,7 +92,11 @@ class CaptureSession : private LineConsumer {
   /// Feeds recorded bytes as the port would deliver them: in chunks of at
   /// most 100 bytes, cutting lines after each.
   void FeedBytes(const char* data, size_t size);
-  /// Exports the pending report, if any, exactly once.
+  /// The end of the input or of the capture: received bytes that never met
+  /// a CR are written to the traffic log as an event line and the user is
+  /// told (once for the same bytes; they stay in the receive buffer, where a
+  /// later CR still completes them); then the pending report, if any, is
+  /// exported, exactly once.
   void FlushPendingReport();
   /// After a confirmed settings dialog: ApplySettings, then reconnects when
   /// the stored port name differs from ComPort() (letter case counts).
@@ -147,6 +151,11 @@ class CaptureSession : private LineConsumer {
 
  private:
   void FeedLine(const std::string& line) override;
+  void LineLeftOut(const std::string& line) override;
+  // Tells the user once per run of LF-ended lines without CR.
+  void TellLineFeedsOnly();
+  std::string LineFeedsOnlyText() const;
+  void LogUnfinishedLine();
   bool OpenPort(const std::string& name, std::string* err);
   void OnPortLost();
   void ShowPortStatus();
@@ -189,6 +198,8 @@ class CaptureSession : private LineConsumer {
   std::string comPort_;
   std::string reopenName_;  // the port's stable name, for reconnection
   bool reconnectPending_ = false;
+  // BytesReceived() when the unfinished line was last logged.
+  uint64_t unfinishedLoggedAt_ = 0;
   // Numbers each opening, passed as the notifications' user value, so that
   // a "port lost" from a port since reopened is recognised as stale.
   uint32_t connection_ = 0;

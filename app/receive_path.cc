@@ -29,7 +29,38 @@ void ReceivePath::OnSerialMessage(uint32_t events, ByteSource* port) {
   }
 }
 
-void ReceivePath::Append(const char* data, size_t size) { buffer_.append(data, size); }
+void ReceivePath::Append(const char* data, size_t size) {
+  buffer_.append(data, size);
+  received_ += size;
+}
+
+std::string_view ReceivePath::UnfinishedLine() const {
+  std::string_view rest = std::string_view(buffer_).substr(start_);
+  while (!rest.empty() && rest.back() == '\n') rest.remove_suffix(1);
+  while (!rest.empty() && rest.front() == '\n') rest.remove_prefix(1);
+  return rest;
+}
+
+bool ReceivePath::TakeLineFeedWarning(size_t atLeast) {
+  if (lineFeedDue_) {
+    lineFeedDue_ = false;
+    return true;
+  }
+  if (lineFeedTold_ || lineFeedLines_ == 0 || lineFeedLines_ < atLeast) return false;
+  lineFeedTold_ = true;
+  return true;
+}
+
+void ReceivePath::CountLineFeeds(size_t from, size_t to) {
+  const char* data = buffer_.data();
+  for (size_t i = from; i < to; ++i) {
+    const void* lf = std::memchr(data + i, '\n', to - i);
+    if (!lf) break;
+    i = static_cast<size_t>(static_cast<const char*>(lf) - data);
+    if (i > start_ && data[i - 1] != '\n') ++lineFeedLines_;
+  }
+  if (!lineFeedTold_ && lineFeedLines_ >= kLineFeedLines) lineFeedTold_ = lineFeedDue_ = true;
+}
 
 void ReceivePath::ExtractLines() {
   for (;;) {
@@ -44,9 +75,19 @@ void ReceivePath::ExtractLines() {
     if (cr) {
       lineEnd = static_cast<size_t>(cr - buffer_.data());
       next = lineEnd + 1;
+      CountLineFeeds(from, lineEnd);
+      // Told once, then again only after the reader has sent a line the
+      // usual way: a reader that packs LF-ended lines between its CRs
+      // would otherwise be told of at every CR.
+      if (lineFeedLines_ == 0) lineFeedTold_ = false;
+      lineFeedLines_ = 0;
     } else if (buffer_.size() - start_ > kMaxLineLength) {
       lineEnd = next = start_ + kMaxLineLength;
+      CountLineFeeds(from, next);
     } else {
+      // The byte at the limit belongs to the next cut piece; it is counted
+      // with that piece.
+      CountLineFeeds(from, std::min(limit, start_ + kMaxLineLength));
       scanned_ = limit;
       break;
     }
@@ -73,6 +114,12 @@ void ReceivePath::Deliver(std::string_view raw) {
   while (!raw.empty() && raw.front() == '\n') raw.remove_prefix(1);
   line_.assign(raw);
   log_.WriteLine(line_);
-  if (collector_ && IsPrintableLine(line_)) collector_->FeedLine(line_);
+  if (collector_) {
+    if (IsPrintableLine(line_)) {
+      collector_->FeedLine(line_);
+    } else {
+      collector_->LineLeftOut(line_);
+    }
+  }
   list_.AddLine(line_);
 }

@@ -12,6 +12,9 @@ class LineConsumer {
  public:
   virtual ~LineConsumer() = default;
   virtual void FeedLine(const std::string& line) = 0;
+  /// Hears of a line that is not fed because it holds a byte outside
+  /// printable ASCII, in its place among the fed lines.
+  virtual void LineLeftOut(const std::string& /*line*/) {}
 };
 
 /// The on-screen list of received lines.
@@ -33,19 +36,26 @@ class ByteSource {
 
 /// Turns the bytes that arrive on the serial port into lines: a line ends
 /// at CR, LF is stripped from both of its ends, and each line goes to the
-/// traffic log, then (when printable) to the report collector, then to the
-/// list, in that order.
+/// traffic log, then to the report collector (fed when printable, named as
+/// left out otherwise), then to the list, in that order.
 ///
 /// Every received byte is kept, NUL included. A run of more than
 /// kMaxLineLength bytes without CR (line noise, a wrong baud rate) is cut
 /// into lines of kMaxLineLength bytes, so memory stays bounded on any
 /// stream; where the cuts fall depends only on the bytes, never on how they
 /// were chunked.
+///
+/// A reader set to end its lines with LF alone sends text that never forms
+/// a line here; the path counts such LF-ended lines since the last CR so
+/// that the user can be told once per run of them.
 class ReceivePath {
  public:
   static constexpr uint32_t kChunkSize = 100;
   static constexpr size_t kMaxLineLength = 65536;
   static constexpr uint32_t kRxChar = 0x0001;
+  /// LF-ended lines without a CR after which the reader is taken for one
+  /// that ends its lines with LF alone.
+  static constexpr size_t kLineFeedLines = 8;
 
   ReceivePath(LineLog& log, LineConsumer* collector, LineList& list)
       : log_(log), collector_(collector), list_(list) {}
@@ -61,6 +71,14 @@ class ReceivePath {
   void ExtractLines();
   /// Bytes received and not yet delivered as a line.
   size_t PendingBytes() const { return buffer_.size() - start_; }
+  /// The bytes not yet delivered, as the line they would make if a CR came
+  /// now (LF stripped from both ends); empty when they would make none.
+  std::string_view UnfinishedLine() const;
+  /// Every byte appended so far.
+  uint64_t BytesReceived() const { return received_; }
+  /// True once per run of bytes without CR, when that run holds at least
+  /// `atLeast` lines of text ended by LF alone.
+  bool TakeLineFeedWarning(size_t atLeast = kLineFeedLines);
   /// The consumer of printable lines; may be null.
   void SetCollector(LineConsumer* collector) { collector_ = collector; }
 
@@ -69,6 +87,10 @@ class ReceivePath {
 
  private:
   void Deliver(std::string_view raw);
+  // Counts the LF that end a line of text in [from, to): an LF right after
+  // a CR or after another LF is a CR LF ending or a blank line, not a sign
+  // of a reader that ends lines with LF alone.
+  void CountLineFeeds(size_t from, size_t to);
 
   LineLog& log_;
   LineConsumer* collector_;
@@ -77,4 +99,8 @@ class ReceivePath {
   size_t start_ = 0;    // first byte not yet delivered
   size_t scanned_ = 0;  // bytes from start_ up to here hold no CR
   std::string line_;    // the line being delivered; reused for the next
+  uint64_t received_ = 0;
+  size_t lineFeedLines_ = 0;  // LF-ended lines of text since the last CR
+  bool lineFeedTold_ = false;  // told of in this run (or due to be)
+  bool lineFeedDue_ = false;   // a run reached kLineFeedLines; not yet taken
 };

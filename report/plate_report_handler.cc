@@ -24,8 +24,7 @@ void PlateReportHandler::Reset() {
 
 bool PlateReportHandler::FeedLine(const std::string& line) {
   if (modelClassifier_.IsReportStart(line)) {
-    Reset();
-    workbook_.Clear();
+    StartReport();
   }
   if (modelClassifier_.IsPlateHeader(line)) {
     ++plateCount_;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/clock.h"
@@ -16,6 +18,13 @@ class ReportHandler;
 /// Collects the printable lines of the current report, passes them to the
 /// report handler of the model it was last given and, when a line ends the
 /// test run, exports the report as text and as a workbook under one name.
+///
+/// Two faults of the serial line leave a report's files short without a
+/// word from the files themselves, so the collector tells them at the
+/// report's export, naming its files: received lines left out for a byte
+/// outside printable ASCII, and a numbered heading that began a new report
+/// while an earlier one (whose end line never came, or came garbled) was
+/// still pending, which clears the worksheet.
 class ReportCollector {
  public:
   /// Yields where and how the report that is finishing is exported. Called
@@ -39,6 +48,16 @@ class ReportCollector {
 
   /// Takes one printable report line.
   void FeedLine(const std::string& line);
+  /// Notes a received line that was not fed for a byte outside printable
+  /// ASCII; the user hears of it with the export of the report it came in
+  /// (or, between reports, of the next one). The first kToldLeftOutLines
+  /// are shown, the rest counted.
+  void LineLeftOut(const std::string& line);
+  static constexpr size_t kToldLeftOutLines = 3;
+  /// The bytes as a notice or event line shows them: printable ASCII as it
+  /// is, a backslash doubled, LF as "\n", TAB as "\t" and any other byte as
+  /// "\xHH"; past `limit` bytes the rest is left out and "..." ends the text.
+  static std::string Shown(std::string_view bytes, size_t limit = 200);
   /// Exports the pending report and resets; always true.
   bool FinishReport();
   /// True when a line was fed since construction or the last FinishReport.
@@ -68,6 +87,17 @@ class ReportCollector {
   unsigned long long reportsNotSaved_ = 0;
   unsigned long long reportsLost_ = 0;
   size_t pendingLimit_ = kMaxPendingBytes;
+  // Tells the user what the report about to be saved under `name` lacks.
+  void TellWhatIsMissing(const ExportName& name, const ExportTarget& target);
+
+  struct LeftOut {
+    std::string shown;  // the line as Shown
+    size_t after;       // the stored lines before it
+  };
+
   TextReport textReport_;
   std::unique_ptr<ReportHandler> handler_;
+  std::vector<LeftOut> leftOut_;       // the first few left out since the last export
+  unsigned long long leftOutCount_ = 0;  // all of them
+  std::vector<std::string> headings_;  // the report starts among the stored lines
 };

@@ -32,6 +32,12 @@ void ReportHandler::Reset() {
   state_ = kWaiting;
 }
 
+void ReportHandler::StartReport() {
+  Reset();
+  workbook_.Clear();
+  ++reportStarts_;
+}
+
 bool ReportHandler::InReach(int64_t row, int64_t column) {
   return row >= 0 && column >= 0 && row <= UINT32_MAX && column <= UINT32_MAX &&
          Workbook::Addressable(static_cast<uint32_t>(row), static_cast<uint32_t>(column));

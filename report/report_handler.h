@@ -43,11 +43,18 @@ class ReportHandler {
   /// The cells stay until the next report start clears them.
   virtual void Reset();
 
+  /// Report starts (numbered headings) taken since the handler was made;
+  /// each cleared the worksheet.
+  uint64_t ReportStarts() const { return reportStarts_; }
+
   Workbook& GetWorkbook() { return workbook_; }
   int GetState() const { return state_; }
   const std::string& Unit() const { return unit_; }
 
  protected:
+  /// The start of a report: the model's Reset, then the worksheet cleared
+  /// of the previous report's cells and column widths.
+  void StartReport();
   /// True when (row, column) lies in the worksheet's reach; negative or
   /// too large indexes never address a cell.
   static bool InReach(int64_t row, int64_t column);
@@ -63,6 +70,7 @@ class ReportHandler {
   int state_ = kWaiting;
   int textRow_ = 1;
   std::string unit_;
+  uint64_t reportStarts_ = 0;
 };
 
 /// Builds the handler of `model`, or none.

@@ -23,8 +23,7 @@ void SampleReportHandler::Reset() {
 
 bool SampleReportHandler::FeedLine(const std::string& line) {
   if (modelClassifier_.IsReportStart(line)) {
-    Reset();
-    workbook_.Clear();
+    StartReport();
     state_ = kCollecting;
     WriteTableHeaders();
   }

@@ -34,8 +34,7 @@ bool StripReportHandler::FeedLine(const std::string& line) {
   }
   if (modelClassifier_.IsEndOfRun(line)) return true;
   if (modelClassifier_.IsReportStart(line)) {
-    Reset();
-    workbook_.Clear();
+    StartReport();
     state_ = kCollecting;
   }
   switch (state_) {

@@ -1,6 +1,7 @@
 // The capture session as a window drives it, with a recording view in the
 // window's place: start-up order, commands, and closing once.
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <filesystem>
@@ -135,6 +136,35 @@ TEST(CaptureSessionWindow, ASuccessfulOrEmptyClosingShowsNothing) {
     EXPECT_TRUE(w.view.Calls("closing").empty()) << pending;
     EXPECT_EQ(FileCount(TextFolder()), pending ? 1u : 0u);
   }
+}
+
+// Bytes that never met a CR, at the end of a replay or at the close: in
+// the traffic log as an event line, once, and told; a left-out line keeps
+// its report on the reports' thread.
+TEST(CaptureSessionWindow, TheUnfinishedLineIsLoggedOnceAndLeftOutLinesKeepTheirReport) {
+  WindowSession w;
+  w.session.HandleReportsOnThread();
+  w.session.StartUp();
+  std::string bytes = "1) T\r\nx\x01\r\nEnd of Test\r\n";
+  for (int i = 1; i <= 8; ++i) bytes += "lf line " + std::to_string(i) + "\n";
+  bytes += "\tcut";
+  w.session.FeedBytes(bytes.data(), bytes.size());
+  w.session.FlushPendingReport();  // a logoff the user then cancels
+  w.session.Shutdown();
+  const std::string log = ReadFileBytes(CaptureSession::TrafficLogPath());
+  const std::string event = " -- unfinished line at the end of the capture (no carriage return): lf line 1\\nlf line 2\\n";
+  ASSERT_NE(log.find(event), std::string::npos) << log;
+  EXPECT_EQ(log.find(event), log.rfind(event));
+  EXPECT_NE(log.find("lf line 8\\n\\tcut\r\n"), std::string::npos);
+  // The left-out line is told from the reports' thread: in any order.
+  std::vector<std::string> told = w.notices.notices;
+  std::sort(told.begin(), told.end());
+  ASSERT_EQ(told.size(), 3u) << ::testing::PrintToString(told);
+  EXPECT_EQ(told[0].rfind("1 received line was left out of the report", 0), 0u) << told[0];
+  EXPECT_NE(told[0].find("\"x\\x01\" after line 1 of the .txt"), std::string::npos);
+  EXPECT_EQ(told[1].rfind("The last 84 bytes received never met a carriage return", 0), 0u) << told[1];
+  EXPECT_NE(told[1].find(CaptureSession::TrafficLogPath() + " as an unfinished line"), std::string::npos);
+  EXPECT_EQ(told[2].rfind("The reader seems to end lines with LF only; Harrow ends lines at CR.", 0), 0u);
 }
 
 // A port that opens whatever its name, takes nothing in and waits for

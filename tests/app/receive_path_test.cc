@@ -13,7 +13,8 @@ struct Recorder : LineLog, LineConsumer, LineList {
   void WriteLine(std::string_view line) override { calls.push_back("log:" + std::string(line)); logged.emplace_back(line); }
   void FeedLine(const std::string& line) override { calls.push_back("fed:" + line); fed.push_back(line); }
   void AddLine(const std::string& line) override { calls.push_back("list:" + line); listed.push_back(line); }
-  std::vector<std::string> calls, logged, fed, listed;
+  void LineLeftOut(const std::string& line) override { leftOut.push_back(std::to_string(fed.size()) + ":" + line); }
+  std::vector<std::string> calls, logged, fed, listed, leftOut;
 };
 
 // A port that hands out queued chunks, one per read, as the driver would.
@@ -61,6 +62,8 @@ TEST(ReceivePath, OrderPerLineIsLogThenCollectorThenList) {
   path.ExtractLines();
   EXPECT_EQ(r.calls, (Lines{"log:ok", "fed:ok", "list:ok", "log:\ttab", "list:\ttab", "log:\x7f",
                             "list:\x7f", "log:", "fed:", "list:"}));
+  // The collector hears of the lines not fed, each after the lines fed before it.
+  EXPECT_EQ(r.leftOut, (Lines{"1:\ttab", "1:\x7f"}));
 }
 
 TEST(ReceivePath, PrintableMeansEveryByteInSpaceToTilde) {
@@ -182,6 +185,46 @@ TEST(ReceivePath, ARunWithoutCarriageReturnIsCutAtTheLimitWhateverTheChunking) {
     ASSERT_LE(path.PendingBytes(), kMax);
   }
   EXPECT_EQ(r.listed.size(), 500000u / kMax);
+}
+
+// What is left without a CR, and the warning of a reader that ends its
+// lines with LF alone: at most once per run, whatever the chunking.
+TEST(ReceivePath, UnfinishedBytesAndLineFeedOnlyRunsWhateverTheChunking) {
+  std::string lf8, lf7;
+  for (int i = 1; i <= 8; ++i) (i < 8 ? lf7 : lf8) += "l" + std::to_string(i) + "\n";
+  lf8 = lf7 + lf8;
+  const struct {
+    std::string bytes, unfinished;
+    int warnings;
+    bool warnedAtTheEnd;  // TakeLineFeedWarning(1) after the bytes
+  } cases[] = {
+      {"A\r\nB\r\n", "", 0, false},
+      {"A\r\nhalf", "half", 0, false},
+      {lf7, lf7.substr(0, lf7.size() - 1), 0, true},
+      {lf8, lf8.substr(0, lf8.size() - 1), 1, false},
+      {"x\r" + std::string(20, '\n') + "y", "y", 0, false},  // paper fed after a line
+      {lf8 + "\r" + lf7, lf7.substr(0, lf7.size() - 1), 1, false},  // told once, not again at once
+      {lf8 + "\r" + lf8 + "\r" + lf8 + "\r", "", 1, false},      // LF lines packed between CRs
+      {lf8 + "\r\nok\r" + lf8, lf8.substr(0, lf8.size() - 1), 2, false},  // a usual line between runs
+  };
+  for (const auto& c : cases) {
+    // Chunks shorter than a run: two runs told within one chunk are told once.
+    for (size_t chunk : {1, 3, 16}) {
+      Recorder r;
+      ReceivePath path(r, &r, r);
+      int warnings = 0;
+      for (size_t i = 0; i < c.bytes.size(); i += chunk) {
+        path.Append(c.bytes.data() + i, std::min(chunk, c.bytes.size() - i));
+        path.ExtractLines();
+        warnings += path.TakeLineFeedWarning();
+      }
+      SCOPED_TRACE(::testing::PrintToString(c.bytes) + " in chunks of " + std::to_string(chunk));
+      EXPECT_EQ(path.UnfinishedLine(), c.unfinished);
+      EXPECT_EQ(warnings, c.warnings);
+      EXPECT_EQ(path.TakeLineFeedWarning(1), c.warnedAtTheEnd);
+      EXPECT_EQ(path.BytesReceived(), c.bytes.size());
+    }
+  }
 }
 
 TEST(ReceivePath, WorksWithoutACollector) {

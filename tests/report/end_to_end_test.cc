@@ -62,7 +62,13 @@ std::map<std::string, std::string> Replay(const std::string& model, const std::s
     session.FeedBytes(bytes.data() + at, bytes.size() - at);
     EXPECT_FALSE(session.Collector().HasPendingLines());
   }
-  EXPECT_TRUE(sink.notices.empty()) << sink.notices.front();
+  // The one line of the transcripts with a TAB is left out of its report,
+  // and said so; nothing else is told.
+  for (const std::string& notice : sink.notices) {
+    EXPECT_NE(notice.find(" left out of the report " + root), std::string::npos) << notice;
+    EXPECT_NE(notice.find(": \"Note:\\tsee sheet\" after line 2 of the .txt."), std::string::npos) << notice;
+  }
+  EXPECT_EQ(sink.notices.size(), model == "6120" ? 1u : 0u);
   return ExportedFiles(root);
 }
 

@@ -173,4 +173,43 @@ TEST_F(ReportCollectorTest, TheTargetIsAskedForOnceAtEachExportAndServesTheWhole
   EXPECT_TRUE(notices_.notices.empty());
 }
 
+// Two faults of the line that leave a report's files short: told at the
+// export, with the files named; the files themselves stay as they were.
+TEST_F(ReportCollectorTest, AMergedReportAndLinesLeftOutAreToldWithTheReportsFiles) {
+  UseModel("6310");
+  ReportCollector c(clock_, notices_, Target());
+  c.RebuildHandler(model_);
+  c.LineLeftOut("noise\x02");  // between reports: told with the next one
+  c.FeedLine("1) First");
+  c.FeedLine("B       0.048");
+  c.LineLeftOut("S1\x01 0.050\\");
+  c.FeedLine("End of T#st");  // garbled: the report goes on
+  c.FeedLine("2) Second");
+  c.FeedLine("End of Test");
+  EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_23")), "1) First\r\nB       0.048\r\nEnd of T#st\r\n2) Second\r\n");
+  EXPECT_EQ(Show(c.Handler()->GetWorkbook(), 3, 3), "<none>");  // the first report's blank row is gone
+  ASSERT_EQ(notices_.notices.size(), 2u) << testing::PrintToString(notices_.notices);
+  EXPECT_EQ(notices_.notices[0], "The report " + TextFile("26_12_06_01_15_23") +
+                                     " holds 2 reports: \"2) Second\" began before \"1) First\" had ended (its "
+                                     "end-of-test line never came, or came garbled). The worksheet " +
+                                     ExcelFile("26_12_06_01_15_23") +
+                                     " holds only the later report; the earlier results are in the .txt only.");
+  EXPECT_NE(notices_.notices[1].find("2 received lines were left out of the report " + TextFile("26_12_06_01_15_23") +
+                                     " and " + ExcelFile("26_12_06_01_15_23")),
+            std::string::npos);
+  EXPECT_NE(notices_.notices[1].find(": \"noise\\x02\" before its first line; \"S1\\x01 0.050\\\\\" after line 2 of the .txt."),
+            std::string::npos) << notices_.notices[1];
+
+  // One report start, the flood of a noisy line capped: nothing more of
+  // the merge, the first lines shown and the rest counted.
+  notices_.notices.clear();
+  c.FeedLine("3) Third");
+  for (int i = 0; i < 1000; ++i) c.LineLeftOut(std::string(300, '\xff'));
+  c.FeedLine("End of Test");
+  ASSERT_EQ(notices_.notices.size(), 1u);
+  EXPECT_NE(notices_.notices[0].find("1000 received lines were left out"), std::string::npos);
+  EXPECT_NE(notices_.notices[0].find("\\xFF...\" after line 1 of the .txt; and 997 more."), std::string::npos);
+  EXPECT_LT(notices_.notices[0].size(), 4000u);
+}
+
 }  // namespace

@@ -39,16 +39,23 @@ TEST(CaptureTool, ReplayShowsLinesAndLogsThemWithoutTouchingTheSettings) {
   std::string root = env.dir() / "root";
   int status = 0;
   std::string out = RunCommand(std::string(HARROW_CAPTURE) + " --model 6350 --root " + root +
-                            " --replay " + transcript + " 2>&1",
+                            " --replay " + transcript + " 2>" + (env.dir() / "err"),
                         &status);
   EXPECT_EQ(status, 0) << out;
   EXPECT_EQ(out, "1) Title\n  S#      ABS\n\tunprintable\n");
+  // What reaches no report is told: the line with a TAB, the bytes without CR.
+  std::string err = ReadFileBytes(env.dir() / "err");
+  EXPECT_NE(err.find("\"\\tunprintable\" after line 2 of the .txt"), std::string::npos) << err;
+  EXPECT_NE(err.find("as an unfinished line: \"partial\""), std::string::npos) << err;
 
   std::string log = ReadFileBytes(root + "/Log/USB_Serial.log");
   EXPECT_NE(log.find("SOFTWARE START"), std::string::npos);
   EXPECT_NE(log.find(":\t1) Title\r\n"), std::string::npos);
   EXPECT_NE(log.find(":\t\tunprintable\r\n"), std::string::npos);
-  EXPECT_EQ(log.find("partial"), std::string::npos);  // never ended by CR
+  // Never ended by CR: an event line of the log, not a received line.
+  EXPECT_NE(log.find(" -- unfinished line at the end of the capture (no carriage return): partial\r\n"),
+            std::string::npos);
+  EXPECT_EQ(log.find(":\tpartial"), std::string::npos);
   EXPECT_FALSE(PathExists(env.config() + "/Kestrel.ini"));
   EXPECT_FALSE(PathExists(env.home() + "/6350"));
 }
@@ -164,7 +171,8 @@ TEST(CaptureTool, AFileSizeLimitIsAnErrorReportedAndSurvived) {
   std::string err = ReadFileBytes(env.dir() / "err");
   // Survived, but what the log and the Excel folder missed makes it a failure.
   EXPECT_EQ(status, 1) << err;
-  EXPECT_NE(err.find("harrow-capture: 1 report was not saved where it belongs and "), std::string::npos) << err;
+  // The limit holds in the unsaved folder too: the worksheet is saved nowhere.
+  EXPECT_NE(err.find("harrow-capture: 1 report was not saved where it belongs (it is lost) and "), std::string::npos) << err;
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 45);  // every line shown
   EXPECT_NE(err.find("The traffic log " + root + "/Log/USB_Serial.log refuses lines (write failed: File too large)"),
             std::string::npos)
