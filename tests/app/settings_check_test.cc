@@ -74,4 +74,45 @@ TEST(SettingsCheck, EachProblemIsToldOnceWithWhatIsUsedInsteadAndAgainOnlyAfterI
   }
 }
 
+TEST(SettingsCheck, ASettingsFileThatCannotBeUsedAndARootTooLongAreToldOnceWithWhatIsUsed) {
+  IsolatedSettings env;
+  FixedClock clock{MakeLocalTime(2026, 12, 8, 9, 0, 0)};
+  RecordingNoticeSink notices;
+  NoLines lines;
+  CaptureSession session(clock, notices, lines);
+  ASSERT_TRUE(MakeDirectories(SettingsFolder()));
+  // What Notepad writes is read; a file of no text is told, with the
+  // built-in settings that are used instead.
+  WriteFileBytes(SettingsFilePath(), "\xEF\xBB\xBF[Kestrel]\r\nDevType=6480\r\n");
+  EXPECT_TRUE(SettingsProblems().empty());
+  EXPECT_EQ(ReadModel(), InstrumentModel::M6480);
+  WriteFileBytes(SettingsFilePath(), std::string("[Kestrel]\0\0\0DevType=6480", 23));
+  session.ApplySettings();
+  session.ApplySettings();
+  ASSERT_EQ(notices.notices.size(), 1u);
+  EXPECT_EQ(notices.notices[0], "The settings file cannot be read (" + SettingsFilePath() +
+                                    " is not text: it holds NUL bytes, as binary files and UTF-16 without its "
+                                    "byte-order mark do), so none of its settings is used. Harrow uses the model "
+                                    "\"6310\", the root folder " + ReadRootFolder("") + " and the port \"" +
+                                    kDefaultComPort + "\".");
+
+  // A root longer than a root may be: made nowhere, and the reports go to
+  // the folder for unsaved reports.
+  std::string tooLong = env.dir() / std::string(300, 'r');
+  WriteFileBytes(SettingsFilePath(), "[Kestrel]\nDevType=6310\n6310_Root=" + tooLong + "\n");
+  session.ApplySettings();
+  session.ApplySettings();
+  std::string unsaved, err;
+  ASSERT_TRUE(UnsavedReportsFolder(&unsaved, &err));
+  // (and then the traffic log that cannot be opened there)
+  ASSERT_GE(notices.notices.size(), 2u);
+  EXPECT_EQ(notices.notices[1], "The root folder " + tooLong + " cannot be made (the name is " +
+                                    std::to_string(tooLong.size()) +
+                                    " characters long; a root folder may have at most 259). Until it can, reports "
+                                    "are saved in " + unsaved +
+                                    " and received lines are missing from the traffic log. Check the drive or "
+                                    "share, or choose another root folder in Settings.");
+  EXPECT_FALSE(PathExists(tooLong.substr(0, 259)));
+}
+
 }  // namespace
