@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -103,8 +102,8 @@ bool IniWrite(const std::string& path, std::string_view section, std::string_vie
   std::string readErr;
   // A missing file is simply empty. One that is there but cannot be read
   // as text would be replaced by a file holding this key alone, and every
-  // other setting in it would be lost: refuse instead.
-  // Read whole, past the read limit: the keys there must not be lost.
+  // other setting in it would be lost: refuse instead. Read whole, past
+  // the read limit, for the same reason.
   if (!ReadIniText(path, std::string::npos - 1, &file, &readErr) && !readErr.empty()) {
     if (err) *err = readErr;
     return false;

@@ -90,11 +90,8 @@ TEST(SettingsCheck, ASettingsFileThatCannotBeUsedAndARootTooLongAreToldOnceWithW
   session.ApplySettings();
   session.ApplySettings();
   ASSERT_EQ(notices.notices.size(), 1u);
-  EXPECT_EQ(notices.notices[0], "The settings file cannot be read (" + SettingsFilePath() +
-                                    " is not text: it holds NUL bytes, as binary files and UTF-16 without its "
-                                    "byte-order mark do), so none of its settings is used. Harrow uses the model "
-                                    "\"6310\", the root folder " + ReadRootFolder("") + " and the port \"" +
-                                    kDefaultComPort + "\".");
+  EXPECT_EQ(CountHolding(notices.notices, SettingsFilePath() + " is not text"), 1u);
+  EXPECT_EQ(CountHolding(notices.notices, "Harrow uses the model \"6310\", the root folder " + ReadRootFolder("")), 1u);
 
   // A root longer than a root may be: made nowhere, and the reports go to
   // the folder for unsaved reports.
@@ -104,14 +101,10 @@ TEST(SettingsCheck, ASettingsFileThatCannotBeUsedAndARootTooLongAreToldOnceWithW
   session.ApplySettings();
   std::string unsaved, err;
   ASSERT_TRUE(UnsavedReportsFolder(&unsaved, &err));
-  // (and then the traffic log that cannot be opened there)
-  ASSERT_GE(notices.notices.size(), 2u);
-  EXPECT_EQ(notices.notices[1], "The root folder " + tooLong + " cannot be made (the name is " +
-                                    std::to_string(tooLong.size()) +
-                                    " characters long; a root folder may have at most 259). Until it can, reports "
-                                    "are saved in " + unsaved +
-                                    " and received lines are missing from the traffic log. Check the drive or "
-                                    "share, or choose another root folder in Settings.");
+  EXPECT_EQ(CountHolding(notices.notices, "The root folder " + tooLong + " cannot be made (the name is " +
+                                              std::to_string(tooLong.size()) + " characters long"),
+            1u);
+  EXPECT_EQ(CountHolding(notices.notices, "reports are saved in " + unsaved), 1u);
   EXPECT_FALSE(PathExists(tooLong.substr(0, 259)));
 }
 
