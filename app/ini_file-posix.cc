@@ -1,11 +1,8 @@
 #include "app/ini_file.h"
 
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "platform/atomic_file.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -72,12 +69,22 @@ bool KeyValueOf(std::string_view line, std::string_view* key, std::string_view* 
 
 }  // namespace
 
+bool PrepareIniFile(const std::string&, std::string*) { return true; }
+
+bool IniHasSection(const std::string&, std::string_view text, std::string_view section) {
+  for (const Line& line : SplitLines(text)) {
+    std::string_view name;
+    if (SectionOf(line.text, &name) && EqualNoCase(name, section)) return true;
+  }
+  return false;
+}
+
 bool IniRead(const std::string& path, std::string_view section, std::string_view key,
              std::string* value) {
-  std::string data;
-  if (!ReadWholeFile(path, &data, nullptr)) return false;
+  IniText file;
+  if (!ReadIniText(path, kIniReadLimit, &file, nullptr)) return false;
   bool inSection = false;
-  for (const Line& line : SplitLines(data)) {
+  for (const Line& line : SplitLines(file.text)) {
     std::string_view name, k, v;
     if (SectionOf(line.text, &name)) {
       inSection = EqualNoCase(name, section);
@@ -91,15 +98,20 @@ bool IniRead(const std::string& path, std::string_view section, std::string_view
 
 bool IniWrite(const std::string& path, std::string_view section, std::string_view key,
               std::string_view value, std::string* err) {
-  std::string data;
+  IniText file;
   std::string readErr;
   // A missing file is simply empty. One that is there but cannot be read
-  // would be replaced by a file holding this key alone, and every other
-  // setting in it would be lost: refuse instead.
-  if (!ReadWholeFile(path, &data, &readErr) && PathExists(path)) {
+  // as text would be replaced by a file holding this key alone, and every
+  // other setting in it would be lost: refuse instead. Read whole, past
+  // the read limit, for the same reason.
+  if (!ReadIniText(path, std::string::npos - 1, &file, &readErr) && !readErr.empty()) {
     if (err) *err = readErr;
     return false;
   }
+  const std::string& data = file.text;
+  // A file with a byte-order mark keeps one, so that Notepad still takes it
+  // as Unicode; one in UTF-16 is written back in UTF-8, which reads the same.
+  const std::string mark = file.encoding == IniEncoding::kPlain ? "" : "\xEF\xBB\xBF";
   const std::string eol = data.find("\r\n") != std::string::npos ? "\r\n" : "\n";
   // Built with append: GCC 12 warns falsely (-Wrestrict) on chains of +.
   std::string keyLine(key);
@@ -122,22 +134,22 @@ bool IniWrite(const std::string& path, std::string_view section, std::string_vie
     }
     if (!inSection) continue;
     if (KeyValueOf(line.text, &k, &v) && EqualNoCase(k, key)) {
-      std::string out = data.substr(0, line.begin);
+      std::string out = mark + data.substr(0, line.begin);
       out.append(keyLine).append(data, line.end);
       return WriteFileAtomically(path, out, err);
     }
     if (!Trim(line.text).empty()) insertAt = line.end;
   }
 
-  std::string out;
+  std::string out = mark;
   if (sectionFound) {
     std::string head = data.substr(0, insertAt);
     if (!head.empty() && head.back() != '\n') head += eol;
-    out = head;
+    out += head;
     out.append(keyLine).append(data, insertAt);
   } else {
-    out = data;
-    if (!out.empty() && out.back() != '\n') out += eol;
+    out += data;
+    if (!data.empty() && out.back() != '\n') out += eol;
     out.append("[").append(section).append("]").append(eol).append(keyLine);
   }
   return WriteFileAtomically(path, out, err);

@@ -10,10 +10,9 @@ namespace {
 
 const char kSection[] = "Kestrel";
 
-// Longest values read, as the settings file has always been read. The
+// Longest model text read, as the settings file has always been read. The
 // port name's limit and default belong to the platform.
 constexpr size_t kDevTypeLength = 9;
-constexpr size_t kRootLength = 259;
 
 std::mutex& OverrideMutex() {
   static std::mutex m;
@@ -30,6 +29,14 @@ std::string Lower(std::string_view s) {
   for (char& c : out)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   return out;
+}
+
+// Characters of a UTF-8 text: the bytes that begin one.
+size_t CharacterCount(std::string_view text) {
+  size_t n = 0;
+  for (char c : text)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+  return n;
 }
 
 }  // namespace
@@ -77,7 +84,8 @@ std::string DefaultRootFolder(const std::string& modelText) {
 
 std::string ReadRootFolder(const std::string& modelText) {
   std::string key = (modelText.empty() ? ReadDevType() : modelText) + "_Root";
-  return ReadSetting(key, DefaultRootFolder(key), kRootLength);
+  // Read whole: a root cut short would name a folder nobody chose.
+  return ReadSetting(key, DefaultRootFolder(key), std::string::npos);
 }
 
 std::string ExcelFolder() { return ReadRootFolder("") + kPathSeparator + "Excel"; }
@@ -86,6 +94,15 @@ std::string LogFolder() { return ReadRootFolder("") + kPathSeparator + "Log"; }
 
 bool CreateDataFolders(std::string* err) {
   std::string root = ReadRootFolder("");
+  // Such a root has always been read cut short, and a Windows path that
+  // long is refused by most programs: it is made nowhere, so the reports go
+  // to the folder for unsaved reports and the user is told.
+  if (CharacterCount(root) > kRootFolderLength) {
+    if (err)
+      *err = "the name is " + std::to_string(CharacterCount(root)) + " characters long; a root folder may have at most " +
+             std::to_string(kRootFolderLength);
+    return false;
+  }
   // A root such as D:\lab\6310 on a new PC, or below a folder the user has
   // not made yet: made one level at a time, every report would go to the
   // folder for unsaved reports and no line to the traffic log.

@@ -25,8 +25,10 @@ std::string ModelLabelText();
 /// The built-in root of the model that `modelText` begins with; an empty
 /// text stands for the configured model.
 std::string DefaultRootFolder(const std::string& modelText);
-/// The root folder stored for a model ("<model>_Root"), or its built-in
-/// root; an empty text stands for the configured model.
+/// The longest root folder, in characters, that is made and used.
+constexpr size_t kRootFolderLength = 259;
+/// The root folder stored for a model ("<model>_Root"), whole, or its
+/// built-in root; an empty text stands for the configured model.
 std::string ReadRootFolder(const std::string& modelText);
 /// Root of the configured model followed by the Excel, Text or Log folder.
 std::string ExcelFolder();
@@ -34,8 +36,9 @@ std::string TextFolder();
 std::string LogFolder();
 /// Creates the configured model's root with every missing level above it,
 /// then its Excel, Text and Log folders. False when the root cannot be made,
-/// with `err` (may be null) naming the level that failed and the cause; the
-/// folders below it are left to fail at their own use, which tells.
+/// with `err` (may be null) naming the level that failed and the cause, or
+/// is longer than kRootFolderLength (then nothing is made); the folders
+/// below it are left to fail at their own use, which tells.
 bool CreateDataFolders(std::string* err = nullptr);
 
 /// Any key of section "Kestrel", or `fallback` when missing, cut to

@@ -1,6 +1,7 @@
 #include "app/settings_check.h"
 
 #include "app/export_settings.h"
+#include "app/ini_file.h"
 #include "app/settings.h"
 #include "export/report_export.h"
 #include "platform/platform.h"
@@ -26,6 +27,12 @@ std::string FormatList(const ExportFormats& formats) {
 
 std::vector<std::string> SettingsProblems() {
   std::vector<std::string> problems;
+  // Told first: it explains any problem below.
+  const std::string file = IniFileProblem(SettingsFilePath(), "Kestrel");
+  if (!file.empty()) {
+    problems.push_back(file + ". Harrow uses the model " + Quoted(ReadDevType()) + ", the root folder " +
+                       ReadRootFolder("") + " and the port " + Quoted(ReadComPort()) + ".");
+  }
   if (ReadModel() == InstrumentModel::None) {
     problems.push_back("The model " + Quoted(ReadDevType()) +
                        " (DevType) is not one Harrow knows (6120, 6310, 6350 or 6480): reports are "

@@ -74,4 +74,38 @@ TEST(SettingsCheck, EachProblemIsToldOnceWithWhatIsUsedInsteadAndAgainOnlyAfterI
   }
 }
 
+TEST(SettingsCheck, ASettingsFileThatCannotBeUsedAndARootTooLongAreToldOnceWithWhatIsUsed) {
+  IsolatedSettings env;
+  FixedClock clock{MakeLocalTime(2026, 12, 8, 9, 0, 0)};
+  RecordingNoticeSink notices;
+  NoLines lines;
+  CaptureSession session(clock, notices, lines);
+  ASSERT_TRUE(MakeDirectories(SettingsFolder()));
+  // What Notepad writes is read; a file of no text is told, with the
+  // built-in settings that are used instead.
+  WriteFileBytes(SettingsFilePath(), "\xEF\xBB\xBF[Kestrel]\r\nDevType=6480\r\n");
+  EXPECT_TRUE(SettingsProblems().empty());
+  EXPECT_EQ(ReadModel(), InstrumentModel::M6480);
+  WriteFileBytes(SettingsFilePath(), std::string("[Kestrel]\0\0\0DevType=6480", 23));
+  session.ApplySettings();
+  session.ApplySettings();
+  ASSERT_EQ(notices.notices.size(), 1u);
+  EXPECT_EQ(CountHolding(notices.notices, SettingsFilePath() + " is not text"), 1u);
+  EXPECT_EQ(CountHolding(notices.notices, "Harrow uses the model \"6310\", the root folder " + ReadRootFolder("")), 1u);
+
+  // A root longer than a root may be: made nowhere, and the reports go to
+  // the folder for unsaved reports.
+  std::string tooLong = env.dir() / std::string(300, 'r');
+  WriteFileBytes(SettingsFilePath(), "[Kestrel]\nDevType=6310\n6310_Root=" + tooLong + "\n");
+  session.ApplySettings();
+  session.ApplySettings();
+  std::string unsaved, err;
+  ASSERT_TRUE(UnsavedReportsFolder(&unsaved, &err));
+  EXPECT_EQ(CountHolding(notices.notices, "The root folder " + tooLong + " cannot be made (the name is " +
+                                              std::to_string(tooLong.size()) + " characters long"),
+            1u);
+  EXPECT_EQ(CountHolding(notices.notices, "reports are saved in " + unsaved), 1u);
+  EXPECT_FALSE(PathExists(tooLong.substr(0, 259)));
+}
+
 }  // namespace

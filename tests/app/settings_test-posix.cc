@@ -67,9 +67,10 @@ TEST(Settings, StoredValuesEmptyValuesAndLengthLimits) {
   EXPECT_EQ(ReadRootFolder(""), "");
   EXPECT_EQ(LogFolder(), "/Log");
 
+  // A root is never cut: cut, it would name a folder nobody chose.
   std::string longRoot(300, 'r');
   ASSERT_TRUE(WriteSetting("6350_Root", longRoot));
-  EXPECT_EQ(ReadRootFolder("").size(), 259u);
+  EXPECT_EQ(ReadRootFolder(""), longRoot);
 
   // Port names are never cut: a cut path would name another device.
   std::string port = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
@@ -118,6 +119,19 @@ TEST(Settings, DataFoldersAreCreatedWithEveryMissingLevelOrTheCauseIsGiven) {
   std::string err;
   EXPECT_FALSE(CreateDataFolders(&err));
   EXPECT_EQ(err, env.dir() / "file" + ": Not a directory");
+
+  // One longer than a root may be is made nowhere, whole or cut.
+  std::string tooLong = env.dir() / "long/";
+  tooLong += std::string(kRootFolderLength + 1 - tooLong.size(), 'r');
+  ASSERT_TRUE(WriteSetting("6310_Root", tooLong));
+  EXPECT_FALSE(CreateDataFolders(&err));
+  EXPECT_EQ(err, "the name is 260 characters long; a root folder may have at most 259");
+  EXPECT_FALSE(PathExists(env.dir() / "long"));
+  // Characters count, not bytes: 259 of them fit however long in UTF-8.
+  std::string accented = env.dir() / "";
+  for (size_t n = accented.size(); n < kRootFolderLength; ++n) accented += n % 50 ? "\xC3\xA9" : "/";
+  ASSERT_TRUE(WriteSetting("6310_Root", accented));
+  EXPECT_TRUE(CreateDataFolders(&err)) << err;
 }
 
 TEST(Settings, GlimmerGetsThePortAndNothingReadsIt) {

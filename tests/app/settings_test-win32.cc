@@ -44,8 +44,15 @@ TEST(Settings, NoModelTrailingSeparatorsAndLengths) {
   // The port name is read as its nine first characters, as always.
   ASSERT_TRUE(WriteSetting("ComPort", "COM123456789"));
   EXPECT_EQ(ReadComPort(), "COM123456");
-  ASSERT_TRUE(WriteSetting("6350_Root", std::string(300, 'r')));
-  EXPECT_EQ(ReadRootFolder("").size(), 259u);
+  // A root is never cut: cut, it would name a folder nobody chose. One
+  // that long is made nowhere.
+  const std::string longRoot = env.dir() / std::string(300, 'r');
+  ASSERT_TRUE(WriteSetting("6350_Root", longRoot));
+  EXPECT_EQ(ReadRootFolder(""), longRoot);
+  std::string err;
+  EXPECT_FALSE(CreateDataFolders(&err));
+  EXPECT_NE(err.find("a root folder may have at most 259"), std::string::npos) << err;
+  EXPECT_FALSE(PathExists(longRoot.substr(0, 259)));
   ASSERT_TRUE(WriteSetting("6350_Root", ""));
   EXPECT_EQ(ReadRootFolder(""), "");
   ASSERT_TRUE(WriteGlimmerComPort("COM3"));
