@@ -82,7 +82,10 @@ bool ExportFile(const std::string& folder, ExportName& name, const ExportTarget&
   std::string err;
   for (;;) {
     bool taken = false;
-    if (WriteNewFile(path, produce, &err, &taken)) return true;
+    if (WriteNewFile(path, produce, &err, &taken)) {
+      name.files.push_back(path);
+      return true;
+    }
     if (!taken || !MoveToNextFreeName(&name, target)) break;
     path = folder + kPathSeparator + name.base + ext;
   }
@@ -95,6 +98,7 @@ bool ExportFile(const std::string& folder, ExportName& name, const ExportTarget&
       if (PathExists(fallback)) continue;
       bool taken = false;
       if (WriteNewFile(fallback, produce, &unsavedErr, &taken)) {
+        name.files.push_back(fallback);
         notices.Notice(notice + "\nThe report was saved instead as " + fallback);
         return false;
       }

@@ -32,6 +32,9 @@ struct ExportName {
   // Files of the report saved nowhere, not even in the folder for unsaved
   // reports (each told as lost); counted by the exports.
   int filesLost = 0;
+  // Every file of the report written so far, with its folder: in its own
+  // folder or in the folder for unsaved reports; added by the exports.
+  std::vector<std::string> files = {};
 };
 
 /// The base name for a report that finished at `time`: its

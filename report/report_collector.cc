@@ -33,6 +33,7 @@ ReportCollector::ReportCollector(Clock& clock, NoticeSink& notices, TargetSource
 ReportCollector::~ReportCollector() = default;
 
 void ReportCollector::RebuildHandler(InstrumentModel model) {
+  model_ = model;
   handler_.reset();
   try {
     handler_ = MakeReportHandler(model);
@@ -43,6 +44,7 @@ void ReportCollector::RebuildHandler(InstrumentModel model) {
 }
 
 void ReportCollector::FeedLine(const std::string& line) {
+  if (idle_) firstLineTime_ = clock_.LocalNow();
   idle_ = false;
   if (handler_ && handler_->IsEndOfReport(line)) {
     FinishReport();
@@ -135,6 +137,7 @@ bool ReportCollector::FinishReport() {
   // serves the whole report, so its files never land under two roots.
   const ExportTarget target = target_();
   ExportName name = ChooseExportName(now, target);
+  const size_t lines = textReport_.lines.size();
   bool saved = WriteTextReport(name, target);
   textReport_.lines.clear();
   pendingBytes_ = 0;
@@ -145,6 +148,7 @@ bool ReportCollector::FinishReport() {
   if (!saved) ++reportsNotSaved_;
   if (name.filesLost > 0) ++reportsLost_;
   TellWhatIsMissing(name, target);
+  if (finished_) finished_(FinishedReport{name, model_, firstLineTime_, lines, saved});
   idle_ = true;
   return true;
 }

@@ -15,6 +15,17 @@
 
 class ReportHandler;
 
+/// What one exported report left on disk, for whoever acts on finished
+/// reports once their files are committed (a record of them, a copy for
+/// another system, a command of the site's).
+struct FinishedReport {
+  ExportName name;                       // base name, end time and every file written
+  InstrumentModel model;                 // the model whose handler laid it out
+  std::tm firstLineTime{};               // local time its first line arrived
+  size_t lines = 0;                      // the lines of its .txt
+  bool savedWhereItBelongs = true;       // no file went to the unsaved folder or was lost
+};
+
 /// Collects the printable lines of the current report, passes them to the
 /// report handler of the model it was last given and, when a line ends the
 /// test run, exports the report as text and as a workbook under one name.
@@ -31,6 +42,8 @@ class ReportCollector {
   /// once per report, at its export, on the thread that exports it (the
   /// report thread, when the capture has one).
   using TargetSource = std::function<ExportTarget()>;
+  /// Hears each report after its export, on the thread that exported it.
+  using FinishedSink = std::function<void(const FinishedReport&)>;
 
   ReportCollector(Clock& clock, NoticeSink& notices, TargetSource target);
   virtual ~ReportCollector();
@@ -45,6 +58,9 @@ class ReportCollector {
   /// never ends a test (no model, a wrong model, line noise) cannot fill the
   /// memory of a capture left running for weeks.
   static constexpr size_t kMaxPendingBytes = 16u << 20;
+
+  /// From now on `sink` hears every report after its export (empty: none).
+  void SetFinishedSink(FinishedSink sink) { finished_ = std::move(sink); }
 
   /// Takes one printable report line.
   void FeedLine(const std::string& line);
@@ -82,6 +98,9 @@ class ReportCollector {
   Clock& clock_;
   NoticeSink& notices_;
   TargetSource target_;
+  FinishedSink finished_;
+  InstrumentModel model_{};
+  std::tm firstLineTime_{};
   bool idle_ = true;
   size_t pendingBytes_ = 0;
   unsigned long long reportsNotSaved_ = 0;

@@ -44,15 +44,29 @@ TEST_F(ReportCollectorTest, EndLineExportsTheStoredLinesUnderOneName) {
   EXPECT_FALSE(c.HasPendingLines());
   EXPECT_EQ(c.Handler(), nullptr);  // none until the first rebuild
   c.RebuildHandler(model_);
+  std::vector<FinishedReport> finished;
+  c.SetFinishedSink([&](const FinishedReport& report) { finished.push_back(report); });
+  clock_.Set(MakeLocalTime(2026, 12, 6, 1, 15, 20));
   c.FeedLine("X");
+  clock_.Set(MakeLocalTime(2026, 12, 6, 1, 15, 23));
   c.FeedLine("Y");
   EXPECT_TRUE(c.HasPendingLines());
+  EXPECT_TRUE(finished.empty());
   c.FeedLine("Z  ** End of Test **");
   EXPECT_FALSE(c.HasPendingLines());
   EXPECT_EQ(ReadFileBytes(TextFile("26_12_06_01_15_23")), "X\r\nY\r\n");
   EXPECT_NE(ReadFileBytes(ExcelFile("26_12_06_01_15_23")), "<missing>");
   EXPECT_TRUE(c.StoredLines().empty());
   EXPECT_TRUE(notices_.notices.empty());
+  // Whoever acts on finished reports hears of it once its files are on disk.
+  ASSERT_EQ(finished.size(), 1u);
+  EXPECT_EQ(finished[0].name.base, "26_12_06_01_15_23");
+  EXPECT_EQ(finished[0].name.files,
+            (std::vector<std::string>{TextFile("26_12_06_01_15_23"), ExcelFile("26_12_06_01_15_23")}));
+  EXPECT_EQ(finished[0].model, InstrumentModel::M6310);
+  EXPECT_EQ(finished[0].firstLineTime.tm_sec, 20);
+  EXPECT_EQ(finished[0].lines, 2u);
+  EXPECT_TRUE(finished[0].savedWhereItBelongs);
 
   // An end line first thing: an empty text file and the workbook as the
   // last report left it, under a name of its own.
