@@ -92,7 +92,7 @@ mkdir -p "$D/root/Log"
 log=$D/root/Log/USB_Serial.log
 # A log close to the limit, so the live capture rotates it while the
 # replay writes.
-head -c 990000 /dev/zero | tr '\0' 'x' | fold -w 98 | sed 's/$/\r/' >"$log"
+head -c 960000 /dev/zero | tr '\0' 'x' | fold -w 98 | sed 's/$/\r/' >"$log"
 repeat 10 >"$D/live.txt"
 repeat 100 >"$D/replay.txt"
 EXPECT_REPORTS=-
