@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/atomic_file_system.h"
+#include "platform/file_identity.h"
 #include "platform/platform.h"
 
 namespace {
@@ -12,16 +13,14 @@ const char kBanner[] =
     "\r\n**************************SOFTWARE START************************\r\n";
 
 // Writes `text` at the end of `f` (`size` bytes long) and flushes it; on
-// failure cuts the file back to `size`, so no part of a line stays behind,
-// and fills `cause`.
+// failure cuts the file back to `size`, so no part of a line stays behind
+// (unless another writer's bytes follow it), and fills `cause`.
 bool WriteAll(FILE* f, long long size, const std::string& text, std::string* cause) {
   errno = 0;
   size_t n = std::fwrite(text.data(), 1, text.size(), f);
   if (n == text.size() && std::fflush(f) == 0) return true;
   int code = errno ? errno : EIO;
   *cause = "write failed: " + SystemErrorText(code);
-  // Another writer's bytes may follow the part written: only a file that
-  // holds nothing else is cut back.
   FileIdentity now;
   if (n > 0 && OpenFileIdentity(f, &now) && now.size == size + static_cast<long long>(n)) TruncateOpenFile(f, size);
   std::clearerr(f);

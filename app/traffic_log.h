@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "platform/clock.h"
-#include "platform/file_identity.h"
 #include "platform/notice.h"
 
 /// Receiver of every line cut out of the serial stream.
@@ -34,7 +33,8 @@ class LineLog {
 /// (cannot be opened, a write fails: a full disk, the file-size limit) the
 /// user is told once, with the file and the cause, and once more when it
 /// takes them again, with the number of lines it missed. A failed write
-/// leaves no part of its line in the file.
+/// leaves no part of its line in the file, unless another writer's bytes
+/// already follow that part.
 ///
 /// At most once a second (by the clock, at a line) the log checks that its
 /// open file is still the one at its path: one deleted, or moved away by
@@ -54,8 +54,9 @@ class TrafficLog : public LineLog {
   TrafficLog(const TrafficLog&) = delete;
   TrafficLog& operator=(const TrafficLog&) = delete;
 
-  /// Closes the current file, rotates when due, opens `path` and writes the
-  /// start banner and the OS version line (only the latter after a rotation).
+  /// Closes the current file, rotates when due, opens `path` for appending
+  /// (never emptying it) and writes the start banner and the OS version
+  /// line (only the latter after a rotation).
   void Open(const std::string& path);
   /// Writes "time stamp" ":" TAB line CR LF and flushes it to the file
   /// before returning; does nothing while closed.
