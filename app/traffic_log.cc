@@ -27,6 +27,14 @@ bool WriteAll(FILE* f, long long size, const std::string& text, std::string* cau
   return false;
 }
 
+// Appends to `text` what `f` holds from `offset` on.
+void ReadFrom(FILE* f, long long offset, std::string* text) {
+  if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) return;
+  char buf[65536];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text->append(buf, n);
+  std::clearerr(f);
+}
+
 // Every line is flushed at once anyway: without a buffer, a line goes to
 // the system in one write straight from our own text, and the flush after
 // it finds nothing to do.
@@ -88,7 +96,7 @@ bool TrafficLog::OpenFile() {
   }
   Unbuffer(file_);
   std::fseek(file_, 0, SEEK_END);
-  size_ = std::ftell(file_);
+  size_ = seenAt_ = std::ftell(file_);
   bool busy = false;
   holder_ = TryLockOpenFile(file_, &busy) || !busy;
   return true;
@@ -178,11 +186,18 @@ void TrafficLog::CheckFile() {
   if (!OpenFileIdentity(file_, &open)) return;
   bool there = PathIdentity(path_, &named);
   if (there ? !named.SameFile(open) : !PathExists(path_)) {
+    // A deleted file keeps what was written to it since it was last seen
+    // at its path, and no one can read it any more: that goes on into the
+    // new file. A file moved away keeps its lines under its new name.
+    std::string orphaned;
+    bool deleted = open.links == 0;
+    if (deleted) ReadFrom(file_, seenAt_, &orphaned);
     Close();
-    Tell("The traffic log " + path_ +
-         " was deleted or moved away by another program while this capture wrote it. It is opened again "
-         "under its name, and the lines from now on go there.");
+    Tell("The traffic log " + path_ + (deleted ? " was deleted" : " was moved away or replaced") +
+         " by another program while this capture wrote it. It is opened again under its name, and the lines " +
+         (deleted ? "written since it went, and all later ones, go there." : "from now on go there."));
     Start(kBanner + OsVersionLine());
+    if (file_ && !orphaned.empty()) WriteText(orphaned);
     return;
   }
   if (open.size != size_) {
@@ -194,6 +209,7 @@ void TrafficLog::CheckFile() {
     }
     size_ = open.size;
   }
+  seenAt_ = size_;
   bool busy = false;
   if (!holder_) holder_ = TryLockOpenFile(file_, &busy) || !busy;
 }

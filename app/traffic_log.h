@@ -38,7 +38,8 @@ class LineLog {
 ///
 /// At most once a second (by the clock, at a line) the log checks that its
 /// open file is still the one at its path: one deleted, or moved away by
-/// another program, is opened again under its name, and the user told.
+/// another program, is opened again under its name, and the user told; the
+/// lines a deleted file took since the last check are written again there.
 /// The open file carries a writer's lock. A second capture writing the same
 /// log does not get it: it tells its user, marks its start in the file and
 /// still writes its lines there, leaving the rotation to the holder, which
@@ -121,6 +122,9 @@ class TrafficLog : public LineLog {
   // What this log believes the file's size to be; a check finding another
   // size knows someone else writes it too.
   long long size_ = 0;
+  // The size when the file was last seen at its path: a file deleted since
+  // then takes what it got afterwards with it, unless that is copied over.
+  long long seenAt_ = 0;
   // The size at which the file is rotated next; raised by kRotateSize when
   // a rotation failed, so the rotation is not tried at every line.
   long long rotateAt_ = kRotateSize;

@@ -12,6 +12,7 @@ void FromStat(const struct stat& st, FileIdentity* id) {
   id->device = static_cast<uint64_t>(st.st_dev);
   id->index = static_cast<uint64_t>(st.st_ino);
   id->size = static_cast<long long>(st.st_size);
+  id->links = static_cast<unsigned long>(st.st_nlink);
 }
 
 }  // namespace

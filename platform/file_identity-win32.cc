@@ -12,6 +12,7 @@ bool FromHandle(HANDLE handle, FileIdentity* id) {
   id->device = info.dwVolumeSerialNumber;
   id->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   id->size = static_cast<long long>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+  id->links = info.nNumberOfLinks;
   return true;
 }
 

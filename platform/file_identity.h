@@ -11,11 +11,13 @@
 // file_identity-win32.cc).
 
 /// Which file it is, whatever name it has now: the device (POSIX) or volume
-/// serial number (Windows) and the file's index there, and its size.
+/// serial number (Windows) and the file's index there; its size, and how
+/// many names it has (0 for a file deleted while open).
 struct FileIdentity {
   uint64_t device = 0;
   uint64_t index = 0;
   long long size = 0;
+  unsigned long links = 1;
   /// True when both name the same file.
   bool SameFile(const FileIdentity& other) const { return device == other.device && index == other.index; }
 };

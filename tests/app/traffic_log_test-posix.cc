@@ -55,25 +55,30 @@ TEST(TrafficLogLimits, RefusedWritesAreToldLeaveNoPartLineAndAreCountedWhenTaken
 
 // The log's file deleted or moved away while the capture runs: at the
 // next second's first line the log notices, opens the file again under
-// its name and tells; that line and the later ones land there.
+// its name and tells. Every line lands in a file: a moved file keeps those
+// written before the check, a deleted one hands them on to the new file.
 TEST(TrafficLogGone, ADeletedOrMovedAwayLogIsOpenedAgainAndTold) {
   struct Case {
     const char* what;
-    void (*act)(const std::string& path);
-    const char* leftAt;  // where the lines before are kept ("" for nowhere)
-    const char* other;   // what another writer put at the path meanwhile
+    void (*act)(const std::string& path, const std::string& movedTo);
+    const char* movedTo;  // where the file went, in the same folder ("" when deleted)
+    const char* other;    // what another writer put at the path meanwhile
   };
+  auto move = [](const std::string& path, const std::string& to) { std::rename(path.c_str(), to.c_str()); };
   const Case cases[] = {
-      {"deleted", [](const std::string& path) { std::remove(path.c_str()); }, "", ""},
-      {"moved away", [](const std::string& path) { std::rename(path.c_str(), (path + ".moved").c_str()); }, ".moved",
-       ""},
+      {"deleted", [](const std::string& path, const std::string&) { std::remove(path.c_str()); }, "", ""},
+      {"moved away", move, "elsewhere.log", ""},
       {"rotated by another writer",
-       [](const std::string& path) {
-         std::rename(path.c_str(), (path.substr(0, path.size() - 4) + "[1].log").c_str());
+       [](const std::string& path, const std::string& to) {
+         std::rename(path.c_str(), to.c_str());
          WriteFileBytes(path, "the other's lines\r\n");
        },
-       "", "the other's lines\r\n"},
+       "USB_Serial[1].log", "the other's lines\r\n"},
   };
+  const std::string head =
+      "\r\n**************************SOFTWARE START************************\r\n" + TrafficLog::OsVersionLine();
+  const std::string stamp45 = TrafficLog::TimeStamp(MakeLocalTime(2026, 12, 6, 1, 23, 45)) + ":\t";
+  const std::string stamp46 = TrafficLog::TimeStamp(MakeLocalTime(2026, 12, 6, 1, 23, 46)) + ":\t";
   for (const Case& c : cases) {
     TempDir dir;
     std::string path = dir / "USB_Serial.log";
@@ -82,22 +87,22 @@ TEST(TrafficLogGone, ADeletedOrMovedAwayLogIsOpenedAgainAndTold) {
     TrafficLog log(clock, &notices);
     log.Open(path);
     log.WriteLine("before");
-    std::string before = ReadFileBytes(path);
-    c.act(path);
+    c.act(path, dir / c.movedTo);
+    log.WriteLine("unchecked");  // within the same second: still into the old file
     clock.Set(MakeLocalTime(2026, 12, 6, 1, 23, 46));
     log.WriteLine("after");
-    log.WriteLine("later");
-    std::string stamp = TrafficLog::TimeStamp(MakeLocalTime(2026, 12, 6, 1, 23, 46)) + ":\t";
-    EXPECT_EQ(ReadFileBytes(path), std::string(c.other) + "\r\n**************************SOFTWARE START************************\r\n" +
-                                       TrafficLog::OsVersionLine() + stamp + "after\r\n" + stamp + "later\r\n")
-        << c.what;
-    if (*c.leftAt) {
-      EXPECT_EQ(ReadFileBytes(path + c.leftAt), before) << c.what;
+    const std::string old = stamp45 + "before\r\n" + stamp45 + "unchecked\r\n";
+    bool deleted = !*c.movedTo;
+    EXPECT_EQ(ReadFileBytes(path), c.other + head + (deleted ? old : "") + stamp46 + "after\r\n") << c.what;
+    if (!deleted) {
+      EXPECT_EQ(ReadFileBytes(dir / c.movedTo), head + old) << c.what;
     }
     ASSERT_EQ(notices.notices.size(), 1u) << c.what;
-    EXPECT_EQ(notices.notices[0], "The traffic log " + path +
-                                      " was deleted or moved away by another program while this capture wrote it. It "
-                                      "is opened again under its name, and the lines from now on go there.")
+    EXPECT_EQ(notices.notices[0],
+              "The traffic log " + path + (deleted ? " was deleted" : " was moved away or replaced") +
+                  " by another program while this capture wrote it. It is opened again under its name, and the "
+                  "lines " +
+                  (deleted ? "written since it went, and all later ones, go there." : "from now on go there."))
         << c.what;
   }
 }
