@@ -204,7 +204,7 @@ void TrafficLog::CheckFile() {
     if (!sharingTold_) {
       sharingTold_ = true;
       Tell("The traffic log " + path_ + " is also written by another capture or program (it holds " +
-           std::to_string(open.size) + " bytes where this capture wrote " + std::to_string(size_) +
+           std::to_string(open.size) + " bytes where this capture expected " + std::to_string(size_) +
            "). The lines of both are mixed in it.");
     }
     size_ = open.size;
