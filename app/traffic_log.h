@@ -22,12 +22,29 @@ class LineLog {
 /// The file is rotated when it is opened at 1,000,000 bytes or more, and
 /// also when a write takes it to that size, so a capture left running for
 /// weeks cannot fill the disk. Rotation happens between lines: no line is
-/// split across two files. A log that cannot be opened records nothing until
-/// the next Open. The log is the one record of every line, so when it
-/// starts refusing lines (cannot be opened, a write fails: a full disk, the
-/// file-size limit) the user is told once, with the file and the cause, and
-/// once more when it takes them again, with the number of lines it missed.
-/// A failed write leaves no part of its line in the file.
+/// split across two files. Rotation never empties the log: a generation is
+/// only moved into a free name, and when the file itself cannot be moved
+/// aside (a Log folder that may not be written, a generation open in
+/// another program) lines go on being added to it, the user is told once,
+/// and the rotation is tried again after another 1,000,000 bytes.
+///
+/// A log that cannot be opened records nothing until the next Open. The
+/// log is the one record of every line, so when it starts refusing lines
+/// (cannot be opened, a write fails: a full disk, the file-size limit) the
+/// user is told once, with the file and the cause, and once more when it
+/// takes them again, with the number of lines it missed. A failed write
+/// leaves no part of its line in the file, unless another writer's bytes
+/// already follow that part.
+///
+/// At most once a second (by the clock, at a line) the log checks that its
+/// open file is still the one at its path: one deleted, or moved away by
+/// another program, is opened again under its name, and the user told; the
+/// lines a deleted file took since the last check are written again there.
+/// The open file carries a writer's lock. A second capture writing the same
+/// log does not get it: it tells its user, marks its start in the file and
+/// still writes its lines there, leaving the rotation to the holder, which
+/// learns of the other writer at its next check from the bytes it did not
+/// write, and tells its own user.
 class TrafficLog : public LineLog {
  public:
   static constexpr long kRotateSize = 1000000;
@@ -38,8 +55,9 @@ class TrafficLog : public LineLog {
   TrafficLog(const TrafficLog&) = delete;
   TrafficLog& operator=(const TrafficLog&) = delete;
 
-  /// Closes the current file, rotates when due, opens `path` and writes the
-  /// start banner and the OS version line (only the latter after a rotation).
+  /// Closes the current file, rotates when due, opens `path` for appending
+  /// (never emptying it) and writes the start banner and the OS version
+  /// line (only the latter after a rotation).
   void Open(const std::string& path);
   /// Writes "time stamp" ":" TAB line CR LF and flushes it to the file
   /// before returning; does nothing while closed.
@@ -68,11 +86,28 @@ class TrafficLog : public LineLog {
   static std::string OsVersionLine();
 
  private:
-  void RotateAndStart();
+  // Opens the file at the path for appending and takes its lock; rotates
+  // first when due, then writes `head` (only the version line after a
+  // rotation).
+  void Start(std::string head);
+  // Opens the file at the path for appending, without writing; false (and
+  // told) when it cannot be.
+  bool OpenFile();
+  // Moves the file to "[1].log" and starts a new one; true when it did.
+  // Otherwise the file stays open for appending and the user is told.
+  bool Rotate();
+  // Moves every generation up by one and the file to "[1].log"; false with
+  // `cause` when the file stays (the older generations that could move have).
+  bool MoveGenerationsUp(std::string* cause);
+  std::string Generation(int n) const;
+  // The once-a-second look at the file: still the one at the path, written
+  // by no one else, its lock free again.
+  void CheckFile();
   // False when the text could not be written; the file is then cut back
   // to where it was.
   bool WriteText(const std::string& text);
   void WriteHead(const std::string& head);
+  void Tell(const std::string& text);
   void Refused(const std::string& cause);
   void Accepted();
   const std::string& StampNow();
@@ -84,7 +119,20 @@ class TrafficLog : public LineLog {
   unsigned long long missed_ = 0;
   unsigned long long missedInAll_ = 0;
   std::string path_;
-  long size_ = 0;
+  // What this log believes the file's size to be; a check finding another
+  // size knows someone else writes it too.
+  long long size_ = 0;
+  // The size when the file was last seen at its path: a file deleted since
+  // then takes what it got afterwards with it, unless that is copied over.
+  long long seenAt_ = 0;
+  // The size at which the file is rotated next; raised by kRotateSize when
+  // a rotation failed, so the rotation is not tried at every line.
+  long long rotateAt_ = kRotateSize;
+  // True while this log holds the file's lock, or the file system has none:
+  // only the holder rotates.
+  bool holder_ = true;
+  bool rotationTold_ = false;
+  bool sharingTold_ = false;
   // The last time stamp and the moment it was made for: formatting calls
   // tzset(), which looks at the time zone file on every call, and a burst
   // of lines all arrives within the same second.

@@ -62,6 +62,8 @@ echo "-- serial port and listener on COM7/COM8 under wine"
 timeout 180 tests/wine/com_port_run.sh build/win64
 echo "-- harrow-capture.exe's help, messages and port list under wine"
 timeout 180 tests/wine/capture_console_run.sh build/win64
+echo "-- the traffic log reaching its size while a generation is held open, under wine"
+timeout 180 tests/wine/rotation_held_open.sh build/win64
 [ -x build/release/tools/reader-sim ] || build_tree build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "-- every sample replayed 20 times under wine, each run equal to Linux's"
 timeout 300 tests/wine/replay_repeat_run.sh build/win64 build/release 20

@@ -1,6 +1,7 @@
 #include "app/traffic_log.h"
 
 #include <clocale>
+#include <filesystem>
 #include <regex>
 
 #include <gtest/gtest.h>
@@ -23,6 +24,13 @@ class TrafficLogTest : public ::testing::Test {
  protected:
   void SetUp() override { std::setlocale(LC_TIME, "C"); }
   std::string Gen(int n) { return dir / ("USB_Serial[" + std::to_string(n) + "].log"); }
+  // How many times `line` was recorded in the file at `file`.
+  static size_t Records(const std::string& file, const std::string& line) {
+    std::string text = ReadFileBytes(file), record = ":\t" + line + "\r\n";
+    size_t count = 0;
+    for (size_t p = text.find(record); p != std::string::npos; p = text.find(record, p + 1)) ++count;
+    return count;
+  }
 
   TempDir dir;
   std::string path = dir / "USB_Serial.log";
@@ -152,6 +160,81 @@ TEST_F(TrafficLogTest, ALogThatCannotBeOpenedIsToldOnceAndCountsTheLinesItMissed
   silent.Open(missing);
   silent.WriteLine("x");
   EXPECT_TRUE(silent.Refusing());
+}
+
+}  // namespace
+
+namespace {
+
+// The oldest generation cannot go (a folder stands under its name), so no
+// generation may move: the log keeps every file and every line, tells it
+// once, and tries again only when it has grown by another kRotateSize.
+TEST_F(TrafficLogTest, AGenerationThatCannotMoveKeepsEveryFileAndEveryLine) {
+  ASSERT_TRUE(MakeDirectory(Gen(5)));
+  WriteFileBytes(Gen(5) + kPathSeparator + "inside", "x");
+  for (int n = 1; n <= 4; ++n) WriteFileBytes(Gen(n), "generation " + std::to_string(n));
+  RecordingNoticeSink notices;
+  TrafficLog log(clock, &notices);
+  log.Open(path);
+  const std::string line(1000, 'L');
+  for (int i = 0; i < 1500; ++i) log.WriteLine(line);
+  for (int n = 1; n <= 4; ++n) EXPECT_EQ(ReadFileBytes(Gen(n)), "generation " + std::to_string(n));
+  EXPECT_EQ(Records(path, line), 1500u);
+  ASSERT_EQ(notices.notices.size(), 1u);
+  EXPECT_EQ(notices.notices[0].rfind("The traffic log " + path + " cannot be rotated (cannot remove " + Gen(5) + ": ", 0),
+            0u)
+      << notices.notices[0];
+
+  std::filesystem::remove_all(Gen(5));
+  log.WriteLine(line);
+  EXPECT_FALSE(PathExists(Gen(5))) << "the rotation was tried again at the next line";
+  for (int i = 0; i < 600; ++i) log.WriteLine(line);
+  EXPECT_EQ(ReadFileBytes(Gen(5)), "generation 4");
+  EXPECT_EQ(ReadFileBytes(Gen(2)), "generation 1");
+  EXPECT_EQ(Records(Gen(1), line) + Records(path, line), 2101u);
+  EXPECT_EQ(ReadFileBytes(path).rfind(TrafficLog::OsVersionLine(), 0), 0u);
+  EXPECT_EQ(notices.notices.size(), 1u);
+}
+
+// Two captures given one log (one root in two services): the second cannot
+// take the lock and says so at once, the first at its next check; every
+// line of both lands in the file, and only the lock's holder rotates.
+TEST_F(TrafficLogTest, TwoCapturesWritingOneLogBothTellAndKeepEveryLine) {
+  RecordingNoticeSink firstNotices, secondNotices;
+  TrafficLog first(clock, &firstNotices), second(clock, &secondNotices);
+  first.Open(path);
+  first.WriteLine("one");
+  second.Open(path);
+  second.WriteLine("two");
+  ASSERT_EQ(secondNotices.notices.size(), 1u);
+  EXPECT_EQ(secondNotices.notices[0],
+            "The traffic log " + path +
+                " is also written by another capture, which holds its lock. This capture adds its lines to it too, "
+                "mixed with the other's, and leaves its rotation to the other capture.");
+  first.WriteLine("three");
+  EXPECT_TRUE(firstNotices.notices.empty()) << "checked within the same second";
+  clock.Set(MakeLocalTime(2026, 12, 6, 1, 23, 46));
+  first.WriteLine("four");
+  ASSERT_EQ(firstNotices.notices.size(), 1u);
+  EXPECT_EQ(firstNotices.notices[0].rfind("The traffic log " + path + " is also written by another capture or program",
+                                          0),
+            0u)
+      << firstNotices.notices[0];
+  std::string text = ReadFileBytes(path);
+  for (const char* line : {"one", "two", "three", "four"}) EXPECT_EQ(Records(path, line), 1u) << line;
+  EXPECT_NE(text.find(" -- Another capture (process " + std::to_string(CurrentProcessId()) + ") writes this log too.\r\n"),
+            std::string::npos);
+
+  const std::string line(1000, 'L');
+  for (int i = 0; i < 1100; ++i) second.WriteLine(line);
+  EXPECT_FALSE(PathExists(Gen(1))) << "rotated by the capture without the lock";
+  first.Close();
+  clock.Set(MakeLocalTime(2026, 12, 6, 1, 23, 47));
+  second.WriteLine("alone");
+  EXPECT_TRUE(PathExists(Gen(1))) << "the lock was not taken over when the first capture ended";
+  EXPECT_EQ(Records(Gen(1), line), 1100u);
+  EXPECT_EQ(firstNotices.notices.size(), 1u);
+  EXPECT_EQ(secondNotices.notices.size(), 1u);
 }
 
 }  // namespace
