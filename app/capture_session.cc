@@ -23,9 +23,16 @@ CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list
       comPort_(kDefaultComPort),
       log_(clock, &notices_),
       collector_(clock, notices_, ReadExportTarget),
-      receiver_(log_, this, list) {}
+      receiver_(log_, this, list) {
+  collector_.SetFinishedSink([this](const FinishedReport& report) { OnReportFinished(report); });
+}
 
 CaptureSession::~CaptureSession() = default;
+
+void CaptureSession::OnReportFinished(const FinishedReport& report) {
+  // Nothing yet acts on a finished report.
+  (void)report;
+}
 
 std::string CaptureSession::TrafficLogPath() {
   return LogFolder() + kPathSeparator + "USB_Serial.log";

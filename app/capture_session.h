@@ -152,6 +152,9 @@ class CaptureSession : private LineConsumer {
  private:
   void FeedLine(const std::string& line) override;
   void LineLeftOut(const std::string& line) override;
+  // After each report's export, on the thread that exported it: what is
+  // done with a report once its files are on disk.
+  void OnReportFinished(const FinishedReport& report);
   // Tells the user once per run of LF-ended lines without CR.
   void TellLineFeedsOnly();
   std::string LineFeedsOnlyText() const;

@@ -20,5 +20,6 @@ ExportTarget ReadExportTarget() {
   target.textFolder = TextFolder();
   target.excelFolder = ExcelFolder();
   target.formats = ReadExportFormats();
+  target.root = ReadRootFolder("");
   return target;
 }

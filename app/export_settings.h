@@ -12,7 +12,7 @@
 /// not know go to `unknown` (may be null).
 ExportFormats ReadExportFormats(std::vector<std::string>* unknown = nullptr);
 
-/// The configured model's Text and Excel folders and the "ExportFormats"
-/// setting, read now. Safe on the report thread: every read takes the
+/// The configured model's root, its Text and Excel folders and the
+/// "ExportFormats" setting, read now. Safe on the report thread: every read takes the
 /// settings file anew, as the settings dialog may write it meanwhile.
 ExportTarget ReadExportTarget();

@@ -23,6 +23,7 @@ struct ExportTarget {
   std::string textFolder;   // the .txt files
   std::string excelFolder;  // the .xls, .xlsx and .csv files
   ExportFormats formats;
+  std::string root = {};    // the model's root folder, above the two
 };
 
 /// The name under which the files of one finished report are written.

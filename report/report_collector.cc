@@ -148,7 +148,7 @@ bool ReportCollector::FinishReport() {
   if (!saved) ++reportsNotSaved_;
   if (name.filesLost > 0) ++reportsLost_;
   TellWhatIsMissing(name, target);
-  if (finished_) finished_(FinishedReport{name, model_, firstLineTime_, lines, saved});
+  if (finished_) finished_(FinishedReport{name, target, model_, firstLineTime_, lines, saved});
   idle_ = true;
   return true;
 }

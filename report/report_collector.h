@@ -20,6 +20,7 @@ class ReportHandler;
 /// another system, a command of the site's).
 struct FinishedReport {
   ExportName name;                       // base name, end time and every file written
+  ExportTarget target;                   // where it was exported
   InstrumentModel model;                 // the model whose handler laid it out
   std::tm firstLineTime{};               // local time its first line arrived
   size_t lines = 0;                      // the lines of its .txt
