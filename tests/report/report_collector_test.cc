@@ -26,8 +26,12 @@ class ReportCollectorTest : public testing::Test {
       return ExportTarget{root_ + kPathSeparator + "Text", root_ + kPathSeparator + "Excel", formats_};
     };
   }
-  std::string TextFile(const std::string& base) { return root_ + "/Text/" + base + ".txt"; }
-  std::string ExcelFile(const std::string& base) { return root_ + "/Excel/" + base + ".xls"; }
+  std::string TextFile(const std::string& base) {
+    return root_ + kPathSeparator + "Text" + kPathSeparator + base + ".txt";
+  }
+  std::string ExcelFile(const std::string& base) {
+    return root_ + kPathSeparator + "Excel" + kPathSeparator + base + ".xls";
+  }
 
   IsolatedSettings settings_;
   std::string root_ = settings_.dir() / "root";
