@@ -49,8 +49,20 @@ void AfterExport::State::RunOne(const AfterExportJob& job, std::chrono::millisec
   std::vector<std::string> argv;
   std::string err;
   ProcessResult result;
-  if (!SplitCommand(job.command, &argv, &err) || argv.empty()) {
-    result.startError = argv.empty() && err.empty() ? "no program is named" : err;
+  bool split = true;
+  if (PathExists(job.command)) {
+    // The settings file drops the quotes around a whole value, so a quoted
+    // program path with blanks and no arguments arrives bare.
+    argv = {job.command};
+  } else {
+    split = SplitCommand(job.command, &argv, &err);
+  }
+  if (split && argv.empty()) {
+    split = false;
+    err = "no program is named";
+  }
+  if (!split) {
+    result.startError = err;
   } else {
     argv.insert(argv.end(), job.files.begin(), job.files.end());
     std::string joined;

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
@@ -39,5 +40,26 @@ bool WriteSyncedFile(const std::string& path, const std::string& data, std::stri
   if (ok) return true;
   ::unlink(path.c_str());
   *err = path + ": " + what + ": " + SystemErrorText(code);
+  return false;
+}
+
+bool RenameWithoutReplacing(const std::string& temp, const std::string& path, bool* taken, std::string* err) {
+  *taken = false;
+  if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return true;
+  int code = errno;
+  // Some shares and older file systems know no such rename: the name is
+  // checked first instead, which leaves only a small window open.
+  if (code == EINVAL || code == ENOSYS || code == ENOTSUP) {
+    if (PathExists(path)) {
+      code = EEXIST;
+    } else if (::rename(temp.c_str(), path.c_str()) == 0) {
+      return true;
+    } else {
+      code = errno;
+    }
+  }
+  ::unlink(temp.c_str());
+  *taken = code == EEXIST;
+  *err = path + ": " + SystemErrorText(code);
   return false;
 }

@@ -46,3 +46,14 @@ bool WriteSyncedFile(const std::string& path, const std::string& data, std::stri
   *err = path + ": " + what + ": " + SystemErrorText(static_cast<int>(code));
   return false;
 }
+
+bool RenameWithoutReplacing(const std::string& temp, const std::string& path, bool* taken, std::string* err) {
+  *taken = false;
+  // Without MOVEFILE_REPLACE_EXISTING an existing name is refused.
+  if (MoveFileExW(Wide(temp).c_str(), Wide(path).c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+  DWORD code = GetLastError();
+  DeleteFileW(Wide(temp).c_str());
+  *taken = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS;
+  *err = path + ": " + SystemErrorText(static_cast<int>(code));
+  return false;
+}

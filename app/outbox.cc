@@ -5,7 +5,6 @@
 #include <mutex>
 
 #include "platform/atomic_file.h"
-#include "platform/atomic_file_system.h"
 #include "platform/platform.h"
 
 namespace {
@@ -111,17 +110,12 @@ bool DeliverFile(const std::string& source, const std::string& folder, std::stri
     std::string temp = folder + kPathSeparator + "." + finalName + "." + MachineName() + "-" +
                        std::to_string(CurrentProcessId()) + ".tmp";
     if (!WriteSyncedFile(temp, data, err)) return false;
-    int code = 0;
     bool taken = false;
-    if (atomic_file_system::GiveName(temp, path, false, &code, &taken)) {
+    if (RenameWithoutReplacing(temp, path, &taken, err)) {
       *delivered = path;
       return true;
     }
-    atomic_file_system::Remove(temp);
-    if (!taken) {
-      *err = path + ": " + SystemErrorText(code);
-      return false;
-    }
+    if (!taken) return false;
   }
   *err = "no free name for " + name + " in " + folder;
   return false;
