@@ -60,8 +60,9 @@ std::vector<std::string> SettingsProblems() {
                        Quoted(ReadComPort()) + ". Choose the reader's port in Settings.");
   }
   const std::string outbox = ReadSetting("OutboxFolder", "", std::string::npos);
-  // "FILE/." exists only when FILE is a folder.
-  if (!outbox.empty() && PathExists(outbox) && !PathExists(outbox + kPathSeparator + ".")) {
+  // Only a file can be read whole; a folder refuses on both systems.
+  std::string ignored, readErr;
+  if (!outbox.empty() && PathExists(outbox) && ReadWholeFile(outbox, &ignored, &readErr)) {
     problems.push_back("The outbox " + outbox + " (OutboxFolder) is a file, not a folder: reports wait in the "
                        "delivery queue until it names a folder. Choose another outbox folder.");
   }

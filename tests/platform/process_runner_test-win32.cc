@@ -43,6 +43,11 @@ TEST(ProcessRunnerWin32, ExitStatusTimeOutAndMissingProgramAreTold) {
   r = RunProcess({"cmd.exe", "/c", "if \"%HARROW_REPORT%\"==\"26_12_08\" exit 7"}, {{"HARROW_REPORT", "26_12_08"}},
                  std::chrono::seconds(30));
   EXPECT_EQ(r.exitStatus, 7);
+  // A loop that would run for minutes: stopped at the limit.
+  auto start = std::chrono::steady_clock::now();
+  r = RunProcess({"cmd.exe", "/c", "for /l %i in (1,1,100000000) do @rem"}, {}, std::chrono::milliseconds(500));
+  EXPECT_EQ(r.outcome, ProcessResult::kTimedOut);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   r = RunProcess({"harrow-no-such-program.exe"}, {}, std::chrono::seconds(30));
   EXPECT_EQ(r.outcome, ProcessResult::kNotStarted);
   EXPECT_FALSE(r.startError.empty());
