@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "app/outbox.h"
 #include "app/cut_short_exports.h"
 #include "app/export_settings.h"
 #include "app/settings.h"
@@ -27,11 +28,36 @@ CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list
   collector_.SetFinishedSink([this](const FinishedReport& report) { OnReportFinished(report); });
 }
 
-CaptureSession::~CaptureSession() = default;
+CaptureSession::~CaptureSession() { FinishDeliveries(); }
 
 void CaptureSession::OnReportFinished(const FinishedReport& report) {
-  // Nothing yet acts on a finished report.
-  (void)report;
+  AfterExportJob job{ReadSetting("AfterExport", "", std::string::npos), report.name.base,
+                     report.model == InstrumentModel::None ? "" : std::to_string(static_cast<int>(report.model)),
+                     report.name.files};
+  std::function<void()> command;
+  if (!job.command.empty()) command = [this, job] { afterExport_.Run(job); };
+  const std::string folder = ReadSetting("OutboxFolder", "", std::string::npos);
+  std::vector<std::string> files;
+  if (!folder.empty()) files = FilesToDeliver(report.name.files, ReadSetting("OutboxFormats", "results", std::string::npos));
+  if (files.empty()) {
+    if (command) command();
+    return;
+  }
+  // The command follows the first try of the deliveries, whatever came of it.
+  outbox_.Deliver(report.target.root.empty() ? ReadRootFolder("") : report.target.root, folder, files, command);
+}
+
+void CaptureSession::FinishDeliveries() {
+  if (deliveriesFinished_) return;
+  deliveriesFinished_ = true;
+  SettleReports();
+  outbox_.Stop(std::chrono::seconds(10));
+  afterExport_.Stop(std::chrono::seconds(10));
+  size_t waiting = outbox_.Waiting();
+  if (waiting == 0) return;
+  notices_.Notice(std::to_string(waiting) + (waiting == 1 ? " delivery" : " deliveries") +
+                  " to the outbox " + ReadSetting("OutboxFolder", "", std::string::npos) + (waiting == 1 ? " waits" : " wait") +
+                  " in the delivery queue below the root; Harrow tries again at the next start.");
 }
 
 std::string CaptureSession::TrafficLogPath() {
@@ -64,6 +90,8 @@ void CaptureSession::ApplySettings() {
   }
   log_.Open(TrafficLogPath());
   collector_.RebuildHandler(ReadModel());
+  // A delivery that waited through a restart is tried at once.
+  outbox_.Resume(ReadRootFolder(""));
 }
 
 void CaptureSession::CheckSettings() {
@@ -208,6 +236,7 @@ void CaptureSession::Shutdown() {
   FlushPendingReport();
   ClosePort();
   WriteGlimmerComPort(comPort_);
+  FinishDeliveries();
   std::vector<std::string> kept = notices_.TakeKept();
   if (!view_ || kept.empty()) return;
   std::string text;

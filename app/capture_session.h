@@ -8,7 +8,9 @@
 
 #include "platform/clock.h"
 #include "platform/notice.h"
+#include "app/after_export.h"
 #include "app/capture_view.h"
+#include "app/outbox.h"
 #include "app/receive_path.h"
 #include "app/report_worker.h"
 #include "app/traffic_log.h"
@@ -63,6 +65,8 @@ class CaptureSession : private LineConsumer {
     return collector_.ReportsLost();
   }
   unsigned long long LinesNotLogged() const { return log_.MissedLinesInAll(); }
+  /// Report files waiting for their delivery to the outbox folder.
+  size_t DeliveriesWaiting() const { return outbox_.Waiting(); }
 
   /// The window's start-up: Connect (a failure goes to the view's modal
   /// ShowConnectError, before any folder or log exists), then
@@ -155,6 +159,9 @@ class CaptureSession : private LineConsumer {
   // After each report's export, on the thread that exported it: what is
   // done with a report once its files are on disk.
   void OnReportFinished(const FinishedReport& report);
+  // Lets the deliveries and commands under way end, for a bounded time, and
+  // tells how many deliveries wait for the next start; once.
+  void FinishDeliveries();
   // Tells the user once per run of LF-ended lines without CR.
   void TellLineFeedsOnly();
   std::string LineFeedsOnlyText() const;
@@ -210,6 +217,10 @@ class CaptureSession : private LineConsumer {
   ReportCollector collector_;
   // Feeds the collector on its own thread, when asked for; goes before it.
   std::unique_ptr<ReportWorker> worker_;
+  // The outbox hands finished deliveries to the command: it goes first.
+  AfterExport afterExport_{notices_};
+  Outbox outbox_{notices_};
+  bool deliveriesFinished_ = false;
   ReceivePath receiver_;
   // Last, so it is closed (its listener stopped) before the rest goes.
   CSerialWndAdapter port_;

@@ -1,7 +1,9 @@
 #include "app/settings_check.h"
 
+#include "app/after_export.h"
 #include "app/export_settings.h"
 #include "app/ini_file.h"
+#include "app/outbox.h"
 #include "app/settings.h"
 #include "export/report_export.h"
 #include "platform/platform.h"
@@ -56,6 +58,26 @@ std::vector<std::string> SettingsProblems() {
     problems.push_back("The port " + Quoted(port) + " (ComPort) is longer than a port name can be (" +
                        std::to_string(kComPortLength) + " characters): Harrow tries " +
                        Quoted(ReadComPort()) + ". Choose the reader's port in Settings.");
+  }
+  const std::string outbox = ReadSetting("OutboxFolder", "", std::string::npos);
+  // Only a file can be read whole; a folder refuses on both systems.
+  std::string ignored, readErr;
+  if (!outbox.empty() && PathExists(outbox) && ReadWholeFile(outbox, &ignored, &readErr)) {
+    problems.push_back("The outbox " + outbox + " (OutboxFolder) is a file, not a folder: reports wait in the "
+                       "delivery queue until it names a folder. Choose another outbox folder.");
+  }
+  unknown.clear();
+  FilesToDeliver({}, ReadSetting("OutboxFormats", "results", std::string::npos), &unknown);
+  for (const std::string& name : unknown) {
+    problems.push_back("OutboxFormats names " + Quoted(name) +
+                       ", a format Harrow does not deliver (it delivers results, csv, xls, xlsx and txt): "
+                       "it is skipped.");
+  }
+  std::vector<std::string> argv;
+  std::string err;
+  if (!SplitCommand(ReadSetting("AfterExport", "", std::string::npos), &argv, &err)) {
+    problems.push_back("The command after export " + Quoted(ReadSetting("AfterExport", "", std::string::npos)) +
+                       " (AfterExport) cannot be read: " + err + ". It is not run until it is mended.");
   }
   return problems;
 }

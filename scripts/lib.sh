@@ -37,7 +37,7 @@ PACKAGE_PACKAGES=(dpkg-dev adduser)
 # the fault runs put the capture under (prlimit, setpriv, mount, timeout,
 # faketime).
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-  python3 python3-xlrd python3-openpyxl gnumeric unzip socat xvfb xauth util-linux mount coreutils procps faketime
+  python3 python3-xlrd inotify-tools python3-openpyxl gnumeric unzip socat xvfb xauth util-linux mount coreutils procps faketime
   "${PACKAGE_PACKAGES[@]}" lintian desktop-file-utils appstream systemd man-db)
 
 # Configures and builds one build folder: build_tree DIR [CMAKE ARGS...]

@@ -109,3 +109,28 @@ TEST(SettingsCheck, ASettingsFileThatCannotBeUsedAndARootTooLongAreToldOnceWithW
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SettingsCheck, DeliveryAndCommandSettingsThatCannotBeUsedAreTold) {
+  IsolatedSettings env;
+  WriteSetting("OutboxFolder", env.dir() / "missing share");  // down for now: told at delivery
+  WriteSetting("OutboxFormats", "results, pdf");
+  WriteSetting("AfterExport", "\"C:\\Lab Tools\\up.exe -v");
+  std::vector<std::string> problems = SettingsProblems();
+  ASSERT_EQ(problems.size(), 2u) << ::testing::PrintToString(problems);
+  EXPECT_NE(problems[0].find("OutboxFormats names \"pdf\", a format Harrow does not deliver"), std::string::npos);
+  EXPECT_NE(problems[1].find("(AfterExport) cannot be read: a quote is not closed"), std::string::npos);
+
+  WriteFileBytes(env.dir() / "outbox", "");
+  WriteSetting("OutboxFolder", env.dir() / "outbox");
+  WriteSetting("OutboxFormats", "");
+  WriteSetting("AfterExport", "up.sh -v");
+  problems = SettingsProblems();
+  ASSERT_EQ(problems.size(), 1u) << ::testing::PrintToString(problems);
+  EXPECT_EQ(problems[0], "The outbox " + (env.dir() / "outbox") +
+                             " (OutboxFolder) is a file, not a folder: reports wait in the delivery queue until "
+                             "it names a folder. Choose another outbox folder.");
+}
+
+}  // namespace
