@@ -18,6 +18,10 @@ msi=$(echo "$build"/harrow-*-x64.msi)
 [ -f "$msi" ] || { echo "FAIL: no installer in $build (ninja -C $1 harrow_msi)" >&2; exit 1; }
 version=${msi##*/harrow-}
 version=${version%-x64.msi}
+# The installer's own version: a.b.c.d as a.b.(c*1000+d), and one release on.
+IFS=. read -r a b c3 d <<<"$version"
+shown_version=$a.$b.$((c3 * 1000 + d))
+newer=$a.$b.$c3.$((d + 1)) shown_newer=$a.$b.$((c3 * 1000 + d + 1))
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 failed=0
@@ -67,7 +71,7 @@ for file in harrow.exe harrow-capture.exe README.txt; do
 done
 [ -n "$(shortcuts)" ] || fail "no Harrow shortcut in the Start menu"
 installed=$(entries)
-for want in DisplayName=Harrow DisplayVersion=1.0. Publisher=Harrow\ developers UninstallString=MsiExec.exe; do
+for want in DisplayName=Harrow DisplayVersion=$shown_version Publisher=Harrow\ developers UninstallString=MsiExec.exe; do
   grep -q "^$want" <<<"$installed" || fail "the installed programs' entry lacks $want: $installed"
 done
 # The entry's icon: the installer keeps its own copy for it.
@@ -88,13 +92,11 @@ own=$(echo "$c"/users/*/AppData/Roaming/Harrow/Kestrel.ini)
 tr -d '\r' <"$own" 2>/dev/null | grep -qx ComPort=COM3 || fail "the user's Kestrel.ini is not the site's: $(cat "$own" 2>&1)"
 
 # --- One release newer (the fourth field, as releases count) replaces it.
-IFS=. read -r a b c3 d <<<"$version"
-newer=$a.$b.$c3.$((d + 1))
 sh "$here/../../packaging/windows/make_msi.sh" "$build/msi" "$newer" x64 "$work/newer.msi"
 msiexec /i "$work/newer.msi" /qn || fail "the newer installer failed"
 installed=$(entries)
 [ "$(grep -c '^DisplayName=' <<<"$installed")" = 1 ] || fail "not one Harrow installed after the upgrade: $installed"
-grep -q "^DisplayVersion=$a.$b.$((c3 * 1000 + d + 1))\$" <<<"$installed" ||
+grep -qx "DisplayVersion=$shown_newer" <<<"$installed" ||
   fail "the upgrade's entry is not of version $newer: $installed"
 [ -f "$programs/harrow.exe" ] && [ -n "$(shortcuts)" ] || fail "the upgrade lost the programs or the shortcut"
 tr -d '\r' <"$site" | grep -qx ComPort=COM3 || fail "the upgrade without properties changed the site's settings"
@@ -105,7 +107,7 @@ status=0
 wine msiexec /i "$msi" /qn >/dev/null 2>&1 || status=$?
 # 1603, the installer's failure, of which Linux keeps the low byte.
 [ "$status" = $((1603 & 255)) ] || fail "the older installer over the newer one ended with $status, not 1603 (refused)"
-grep -q "^DisplayVersion=$a.$b.$((c3 * 1000 + d + 1))\$" <<<"$(entries)" || fail "the refused downgrade changed the installation"
+grep -qx "DisplayVersion=$shown_newer" <<<"$(entries)" || fail "the refused downgrade changed the installation"
 
 # --- Removal takes the programs and the shortcut, never settings or reports.
 msiexec /x "$work/newer.msi" /qn || fail "the removal failed"
