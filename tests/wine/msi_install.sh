@@ -75,7 +75,7 @@ for want in DisplayName=Harrow DisplayVersion=$shown_version Publisher=Harrow\ d
   grep -q "^$want" <<<"$installed" || fail "the installed programs' entry lacks $want: $installed"
 done
 # The entry's icon: the installer keeps its own copy for it.
-ls "$c"/windows/Installer/{*}/harrow.ico >/dev/null 2>&1 || fail "no icon for the installed programs' entry"
+ls "$c"/windows/Installer/'{'*'}'/harrow.ico >/dev/null 2>&1 || fail "no icon for the installed programs' entry"
 shown=$(wine "$programs/harrow-capture.exe" --version 2>&1 | tr -d '\r')
 grep -q "$version" <<<"$shown" || fail "the installed harrow-capture.exe --version says \"$shown\", not $version"
 for line in ComPort=COM3 DevType=6310 '6310_Root=C:\lab\6310' ExportFormats=xls,xlsx; do
