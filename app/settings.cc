@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "app/ini_file.h"
+#include "app/machine_settings.h"
 #include "platform/platform.h"
 
 namespace {
@@ -41,7 +42,13 @@ size_t CharacterCount(std::string_view text) {
 
 }  // namespace
 
-std::string SettingsFilePath() { return SettingsFolder() + kPathSeparator + "Kestrel.ini"; }
+std::string SettingsFilePath() {
+  // The folder first: an earlier installation's own file, which it adopts,
+  // is the user's and wins over the site's.
+  std::string path = SettingsFolder() + kPathSeparator + "Kestrel.ini";
+  AdoptMachineSettings(path);
+  return path;
+}
 std::string GlimmerFilePath() { return SettingsFolder() + kPathSeparator + "Glimmer.ini"; }
 
 std::string ReadSetting(std::string_view key, const std::string& fallback, size_t maxLength) {

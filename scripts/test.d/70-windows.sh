@@ -3,13 +3,14 @@
 # wine in a fresh wine prefix of its own, first the headless ones, then the
 # window tests ("gui.") on a virtual X display, then the live captures of
 # harrow-capture.exe and of harrow.exe's window from reader-sim through a
-# COM port; the zip for the labs is packed and the 32-bit build compiled.
+# COM port; the zip and the installer for the labs are packed (the
+# installer tried in a wine prefix of its own) and the 32-bit build compiled.
 set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 cd "$HARROW_ROOT"
 
 ensure_packages g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev \
-  googletest wine wine64 socat xvfb python3
+  googletest wine wine64 socat xvfb python3 wixl msitools
 
 prefix=$(mktemp -d)
 source scripts/wine.sh
@@ -77,10 +78,14 @@ ninja -C build/win64 harrow_zip >/dev/null
 python3 - build/win64/harrow-*-windows.zip <<'PY'
 import sys, zipfile
 names = {n.rsplit("/", 1)[-1] for n in zipfile.ZipFile(sys.argv[1]).namelist()}
-missing = {"harrow.exe", "harrow-capture.exe"} - names
+missing = {"harrow.exe", "harrow-capture.exe", "README.txt"} - names
 sys.exit(f"{sys.argv[1]} lacks {sorted(missing)}" if missing else 0)
 PY
+echo "-- the installer: installed, upgraded, refused as a downgrade and removed under wine"
+ninja -C build/win64 harrow_msi >/dev/null
+timeout 180 tests/wine/msi_install.sh build/win64
 
 build_tree build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBUILD_TESTING=OFF
 tests/win32/check_imports.sh i686-w64-mingw32-objdump build/win32/{app/win32/harrow,tools/harrow-capture}.exe
+ninja -C build/win32 harrow_msi >/dev/null

@@ -95,4 +95,45 @@ TEST(Settings, AnEarlierInstallationsVirtualStoreCopyIsTheOneThatCarriesOver) {
   ::DeleteFileA(oldGlimmer.c_str());
 }
 
+TEST(Settings, TheSitesSettingsSeedOnlyAUserWithoutTheirOwn) {
+  // As the installer writes it: the system's code page, CRLF.
+  const std::string site = "[Kestrel]\r\nComPort=COM3\r\nDevType=6350\r\n6350_Root=\\\\server\\lab\\6350\r\n";
+  struct Case {
+    const char* what;
+    const char* own;  // the user's file, or null for none
+    bool readOnly;    // the site's file marked read-only
+    const char* port;
+    InstrumentModel model;
+  } cases[] = {
+      {"no file of the user's", nullptr, false, "COM3", InstrumentModel::M6350},
+      {"a read-only site file", nullptr, true, "COM3", InstrumentModel::M6350},
+      {"the user's own file", "[Kestrel]\r\nComPort=COM9\r\n", false, "COM9", InstrumentModel::M6310},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    IsolatedSettings env;
+    ScopedEnv programData("ProgramData", env.dir() / "machine");
+    std::string machine = env.dir() / "machine" + "\\Harrow\\Kestrel.ini";
+    ASSERT_TRUE(MakeDirectories(env.dir() / "machine" + "\\Harrow"));
+    WriteFileBytes(machine, site);
+    if (c.readOnly) ::SetFileAttributesA(machine.c_str(), FILE_ATTRIBUTE_READONLY);
+    std::string own = env.config() + "\\Harrow\\Kestrel.ini";
+    if (c.own) {
+      ASSERT_TRUE(MakeDirectories(env.config() + "\\Harrow"));
+      WriteFileBytes(own, c.own);
+    }
+    EXPECT_EQ(ReadComPort(), c.port);
+    EXPECT_EQ(ReadModel(), c.model);
+    if (!c.own) {
+      EXPECT_EQ(ReadRootFolder(""), "\\\\server\\lab\\6350");
+    }
+    // The user's changes go to their own file; the site's stays as installed.
+    std::string err;
+    EXPECT_TRUE(WriteSetting("ComPort", "COM5", &err)) << err;
+    EXPECT_EQ(ReadComPort(), "COM5");
+    EXPECT_EQ(ReadFileBytes(machine), site);
+    ::SetFileAttributesA(machine.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
 }  // namespace
