@@ -143,6 +143,10 @@ bool ReportCollector::FinishReport() {
   pendingBytes_ = 0;
   if (handler_) {
     saved &= handler_->ExportWorkbook(name, target, notices_);
+    if (target.formats.results) {
+      saved &= ExportResultsFile(handler_->Results(), std::to_string(static_cast<int>(model_)), name, target,
+                                 notices_);
+    }
     handler_->Reset();
   }
   if (!saved) ++reportsNotSaved_;
