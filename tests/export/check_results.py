@@ -21,6 +21,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "report"))
+from check_exports import exports_of  # noqa: E402  (the same replay into a fresh root)
+
 HEADER = ["report", "model", "test", "printed_date", "exported_at", "plate", "strip", "position",
           "sample_id", "kind", "measure", "value", "result", "result_unit", "interpretation", "flag"]
 NUMBER = re.compile(r"^-?\d+(\.\d+)?$")
@@ -35,15 +38,9 @@ def check(ok, what):
 
 def export(capture, stream_path, model):
     """Replays the stream; [(txt path, results csv path)] per report."""
-    root = tempfile.mkdtemp(prefix="harrow-results-")
-    env = dict(os.environ, HOME=root, XDG_CONFIG_HOME=root + "/config", XDG_DATA_HOME=root + "/data")
-    os.makedirs(root + "/config")
-    with open(root + "/config/Kestrel.ini", "w") as ini:
-        ini.write("[Kestrel]\r\nExportFormats=xls,results\r\n")
-    subprocess.run([capture, "--replay", stream_path, "--model", model, "--root", root + "/r", "--quiet"],
-                   check=True, env=env, stdout=subprocess.DEVNULL)
-    texts = sorted(glob.glob(root + "/r/Text/*.txt"))
-    return [(t, root + "/r/Results/" + os.path.basename(t)[:-4] + ".csv") for t in texts]
+    files = exports_of(capture, stream_path, model, "xls,results")
+    return [(t, os.path.dirname(os.path.dirname(t)) + "/Results/" + os.path.basename(t)[:-4] + ".csv")
+            for t, _ in files]
 
 
 def printed_rows(model, lines):
