@@ -266,13 +266,26 @@ TEST_F(ReportCollectorTest, ResultsFileSharesTheReportsNameAndLeavesItsOtherFile
   }
   EXPECT_TRUE(notices_.notices.empty());
 
+  // A report that began over an unfinished one: the results file holds the
+  // later one only, as the worksheet does, and the notice says so.
+  ReportCollector merged(clock_, notices_, Target());
+  merged.RebuildHandler(model_);
+  for (const std::string& line : report) merged.FeedLine(line == "Test Ended" ? "2) Later" : line);
+  merged.FeedLine("Test Ended");
+  ASSERT_EQ(notices_.notices.size(), 1u);
+  EXPECT_NE(notices_.notices[0].find(".xls and " + root_ + kPathSeparator + "Results" + kPathSeparator +
+                                     "26_12_06_01_15_23_3.csv holds only the later report"),
+            std::string::npos)
+      << notices_.notices[0];
+  notices_.notices.clear();
+
   // Without a handler there is nothing recognised to write.
   formats_ = ParseExportFormats("results");
   ReportCollector none(clock_, notices_, Target());
   none.RebuildHandler(InstrumentModel::None);
   none.FeedLine("1) Qualitative  HAV");
   none.FinishReport();
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root_ + "/Results"), {}), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root_ + "/Results"), {}), 2);
 }
 
 }  // namespace
