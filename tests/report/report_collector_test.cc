@@ -27,8 +27,11 @@ class ReportCollectorTest : public testing::Test {
                           root_ + kPathSeparator + "Results"};
     };
   }
-  std::string TextFile(const std::string& base) { return root_ + "/Text/" + base + ".txt"; }
-  std::string ExcelFile(const std::string& base) { return root_ + "/Excel/" + base + ".xls"; }
+  std::string TextFile(const std::string& base) { return In("Text", base + ".txt"); }
+  std::string ExcelFile(const std::string& base) { return In("Excel", base + ".xls"); }
+  std::string In(const std::string& folder, const std::string& file) {
+    return root_ + kPathSeparator + folder + kPathSeparator + file;
+  }
 
   IsolatedSettings settings_;
   std::string root_ = settings_.dir() / "root";
