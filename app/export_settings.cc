@@ -1,6 +1,7 @@
 #include "app/export_settings.h"
 
 #include "app/settings.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -21,5 +22,6 @@ ExportTarget ReadExportTarget() {
   target.excelFolder = ExcelFolder();
   target.formats = ReadExportFormats();
   target.root = ReadRootFolder("");
+  target.resultsFolder = target.root + kPathSeparator + "Results";
   return target;
 }

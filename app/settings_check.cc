@@ -12,7 +12,8 @@ namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-/// ".xls", ".xls and .csv", ".xls, .xlsx and .csv".
+/// ".xls", ".xls and .csv", ".xls, .xlsx and .csv"; "nothing ..." when
+/// only the results file is asked for.
 std::string FormatList(const ExportFormats& formats) {
   std::vector<std::string> names;
   if (formats.xls) names.push_back(".xls");
@@ -22,6 +23,7 @@ std::string FormatList(const ExportFormats& formats) {
   for (size_t i = 0; i < names.size(); ++i) {
     text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
   }
+  if (text.empty()) return "nothing (only the results file is asked for)";
   return text;
 }
 
@@ -46,7 +48,7 @@ std::vector<std::string> SettingsProblems() {
   ExportFormats formats = ReadExportFormats(&unknown);
   for (const std::string& name : unknown) {
     problems.push_back("ExportFormats names " + Quoted(name) +
-                       ", a format Harrow does not write (it writes xls, xlsx and csv): worksheets "
+                       ", a format Harrow does not write (it writes xls, xlsx, csv and results): worksheets "
                        "are saved as " + FormatList(formats) + ".");
   }
   // Read uncut: a name the platform's limit would cut is told whole.

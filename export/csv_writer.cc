@@ -7,7 +7,15 @@
 
 namespace {
 
-void AppendField(std::string& out, std::string_view text) {
+void AppendNumber(std::string& out, double value) {
+  char buf[32];
+  auto result = std::to_chars(buf, buf + sizeof buf, value);
+  out.append(buf, result.ptr);
+}
+
+}  // namespace
+
+void AppendCsvField(std::string& out, std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
     out += text;
     return;
@@ -19,14 +27,6 @@ void AppendField(std::string& out, std::string_view text) {
   }
   out += '"';
 }
-
-void AppendNumber(std::string& out, double value) {
-  char buf[32];
-  auto result = std::to_chars(buf, buf + sizeof buf, value);
-  out.append(buf, result.ptr);
-}
-
-}  // namespace
 
 bool WriteCsv(const Workbook& workbook, ByteSink& sink, std::string* err) {
   uint32_t columns = 0;
@@ -60,7 +60,7 @@ bool WriteCsv(const Workbook& workbook, ByteSink& sink, std::string* err) {
     if (cell.kind == CellKind::Number)
       AppendNumber(out, cell.number);
     else
-      AppendField(out, cell.text.view().substr(0, kBiffMaxText));
+      AppendCsvField(out, cell.text.view().substr(0, kBiffMaxText));
   });
   if (columns > 0) endLine();
   if (!ok) return false;

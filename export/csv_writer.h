@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "export/byte_sink.h"
 
@@ -14,3 +15,7 @@ class Workbook;
 /// shortest form that reads back as the same double. False and `err`
 /// filled when the sink fails.
 bool WriteCsv(const Workbook& workbook, ByteSink& sink, std::string* err);
+
+/// Appends `text` to `out` as one RFC 4180 field: as it is, or quoted with
+/// its quotes doubled when it holds a comma, a double quote, CR or LF.
+void AppendCsvField(std::string& out, std::string_view text);

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "export/byte_sink.h"
 #include "export/csv_writer.h"
+#include "export/results_file.h"
 #include "export/text_report.h"
 #include "export/workbook.h"
 #include "export/xlsx_writer.h"
@@ -45,8 +46,10 @@ std::string StampOf(const std::tm& time) {
 bool NameIsFree(const ExportTarget& target, const std::string& base) {
   const std::string text = target.textFolder + kPathSeparator + base;
   const std::string excel = target.excelFolder + kPathSeparator + base;
-  return !PathExists(text + ".txt") && !PathExists(excel + ".xls") && !PathExists(excel + ".xlsx") &&
-         !PathExists(excel + ".csv");
+  if (PathExists(text + ".txt") || PathExists(excel + ".xls") || PathExists(excel + ".xlsx") ||
+      PathExists(excel + ".csv"))
+    return false;
+  return !target.formats.results || !PathExists(target.resultsFolder + kPathSeparator + base + ".csv");
 }
 
 // The number of a base name made by ChooseExportName: 1 for the bare stamp.
@@ -125,7 +128,8 @@ ExportName ChooseExportName(const std::tm& time, const ExportTarget& target) {
   // report; go on from the last number this process gave that second.
   static std::string lastKey;
   static int lastNumber = 0;
-  const std::string key = text + '\n' + excel + '\n' + stamp;
+  const std::string key = text + '\n' + excel + '\n' + (target.formats.results ? target.resultsFolder : "") +
+                          '\n' + stamp;
   int n = lastKey == key ? lastNumber + 1 : 1;
   const int lastTry = n + kMaxNameTries - 1;
   for (;; ++n) {
@@ -147,8 +151,22 @@ bool ExportTextReport(const TextReport& report, ExportName& name, const ExportTa
                     notices);
 }
 
+bool ExportResultsFile(const ReportResults& results, const std::string& model, ExportName& name,
+                       const ExportTarget& target, NoticeSink& notices) {
+  const std::string& folder = target.resultsFolder;
+  MakeDirectory(folder);
+  const std::string exportedAt = IsoLocalTime(name.time);
+  // The file carries its own base name; a name taken meanwhile moves it on,
+  // so the text is made for each attempt.
+  return ExportFile(folder, name, target, ".csv",
+                    [&](ByteSink& sink, std::string* err) {
+                      return WriteResults(results, name.base, model, exportedAt, sink, err);
+                    },
+                    notices);
+}
+
 ExportFormats ParseExportFormats(const std::string& list, std::vector<std::string>* unknown) {
-  ExportFormats formats{false, false, false};
+  ExportFormats formats{false, false, false, false};
   size_t start = 0;
   while (start <= list.size()) {
     size_t end = list.find(',', start);
@@ -164,12 +182,14 @@ ExportFormats ParseExportFormats(const std::string& list, std::vector<std::strin
       formats.xlsx = true;
     } else if (word == "csv") {
       formats.csv = true;
+    } else if (word == "results") {
+      formats.results = true;
     } else if (!word.empty() && unknown) {
       unknown->push_back(word);
     }
     start = end + 1;
   }
-  if (!formats.xls && !formats.xlsx && !formats.csv) formats.xls = true;
+  if (!formats.xls && !formats.xlsx && !formats.csv && !formats.results) formats.xls = true;
   return formats;
 }
 

@@ -8,12 +8,15 @@
 
 class TextReport;
 class Workbook;
+struct ReportResults;
 
-/// The file formats a worksheet is exported in.
+/// The file formats a report is exported in besides its .txt: the
+/// worksheet's, and the results file for a laboratory system.
 struct ExportFormats {
   bool xls = true;
   bool xlsx = false;
   bool csv = false;
+  bool results = false;
 };
 
 /// Where and in which formats the reports are exported. The capture reads
@@ -24,6 +27,7 @@ struct ExportTarget {
   std::string excelFolder;  // the .xls, .xlsx and .csv files
   ExportFormats formats;
   std::string root = {};    // the model's root folder, above the two
+  std::string resultsFolder = {};  // the results files: <root>/Results
 };
 
 /// The name under which the files of one finished report are written.
@@ -41,7 +45,8 @@ struct ExportName {
 /// The base name for a report that finished at `time`: its
 /// "%y_%m_%d_%H_%M_%S" name, or that name followed by "_2", "_3", ..., the
 /// first for which none of the report's files (.txt in the text folder,
-/// .xls, .xlsx, .csv in the Excel folder of `target`) exists yet.
+/// .xls, .xlsx, .csv in the Excel folder of `target`, and the .csv in its
+/// results folder when the results file is asked for) exists yet.
 ExportName ChooseExportName(const std::tm& time, const ExportTarget& target);
 
 /// Saves the report's lines as <text folder>/<base>.txt. True when the file
@@ -61,8 +66,15 @@ bool ExportTextReport(const TextReport& report, ExportName& name, const ExportTa
 bool ExportWorkbookFiles(Workbook& workbook, ExportName& name, const ExportTarget& target,
                          NoticeSink& notices);
 
-/// Parses a comma list of "xls", "xlsx", "csv" (blanks and case ignored,
-/// unknown names skipped and added to `unknown`, which may be null). A list
-/// that names no known format means xls alone, so a report is always
-/// written in some form.
+/// Saves what the report printed as <results folder>/<base>.csv (see
+/// WriteResults), the report of `model` exported at `name`'s time. True
+/// when written completely; taken names and failures are handled as for
+/// the text file.
+bool ExportResultsFile(const ReportResults& results, const std::string& model, ExportName& name,
+                       const ExportTarget& target, NoticeSink& notices);
+
+/// Parses a comma list of "xls", "xlsx", "csv", "results" (blanks and case
+/// ignored, unknown names skipped and added to `unknown`, which may be
+/// null). A list that names no known format means xls alone, so a report
+/// is always written in some form; "results" alone writes no worksheet.
 ExportFormats ParseExportFormats(const std::string& list, std::vector<std::string>* unknown = nullptr);

@@ -12,6 +12,16 @@ bool Contains(const std::string& line, const char* text) {
 // isalpha of the "C" locale, without consulting the process locale.
 bool IsCAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
+// The word that follows the first `label` in `line`, or the empty text.
+std::string WordAfter(const std::string& line, const char* label) {
+  size_t at = line.find(label);
+  if (at == std::string::npos) return std::string();
+  at += std::string(label).size();
+  while (at < line.size() && line[at] == ' ') ++at;
+  size_t end = line.find(' ', at);
+  return line.substr(at, end == std::string::npos ? std::string::npos : end - at);
+}
+
 }  // namespace
 
 bool ReportLineClassifier::IsReportStart(const std::string& line) const {
@@ -28,6 +38,26 @@ bool ReportLineClassifier::IsEndOfTest(const std::string& line) const {
 
 bool ReportLineClassifier::IsEndOfRun(const std::string& line) const {
   return Contains(line, "End of Run") || Contains(line, "Final de Ejecucion");
+}
+
+std::string ReportLineClassifier::TestTitleOf(const std::string& line) {
+  size_t first = line.find(')');
+  if (first == std::string::npos) return std::string();
+  first = line.find_first_not_of(' ', first + 1);
+  if (first == std::string::npos) return std::string();
+  return line.substr(first, line.find_last_not_of(' ') + 1 - first);
+}
+
+std::string ReportLineClassifier::PrintedDateOf(const std::string& line) {
+  // English reports print "Date: 03/05/2024   Time: 10:42:17", Spanish
+  // ones "Fecha: 05/03/2024   Hora: 10:42:17"; the reader's own order of
+  // day and month is kept, as nothing in the report tells which it is.
+  const bool english = line.rfind("Date:", 0) == 0;
+  if (!english && line.rfind("Fecha:", 0) != 0) return std::string();
+  std::string date = WordAfter(line, english ? "Date:" : "Fecha:");
+  std::string time = WordAfter(line, english ? "Time:" : "Hora:");
+  if (date.empty() || time.empty()) return date + time;
+  return date + " " + time;
 }
 
 bool PlateLineClassifier::IsPlateRow(const std::string& line) const {

@@ -19,6 +19,13 @@ class ReportLineClassifier {
   virtual bool IsEndOfTest(const std::string& line) const;
   /// Holds "End of Run" or "Final de Ejecucion".
   virtual bool IsEndOfRun(const std::string& line) const;
+  /// The test title of a report start: the text after the first ")",
+  /// outer blanks removed, inner ones kept as printed.
+  static std::string TestTitleOf(const std::string& line);
+  /// For a line that begins "Date:" or "Fecha:", the date printed after it
+  /// and the time printed after "Time:" or "Hora:", joined by one blank;
+  /// for any other line the empty text.
+  static std::string PrintedDateOf(const std::string& line);
   /// The pieces of `line` between runs of spaces, valid until the next
   /// line is asked for.
   const TokenList& TokensOf(const std::string& line) const { return tokens_.Of(line); }

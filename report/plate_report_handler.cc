@@ -24,13 +24,15 @@ void PlateReportHandler::Reset() {
 
 bool PlateReportHandler::FeedLine(const std::string& line) {
   if (modelClassifier_.IsReportStart(line)) {
-    StartReport();
+    StartReport(line);
   }
+  NoteDate(line);
   if (modelClassifier_.IsPlateHeader(line)) {
     ++plateCount_;
     if (!WritePlateHeader()) AppendTextRow(line);
   } else if (modelClassifier_.IsPlateRow(line)) {
     WritePlateRow(line);
+    AddPlateResults(line);
   } else {
     AppendTextRow(line);
   }
@@ -45,6 +47,26 @@ bool PlateReportHandler::WritePlateHeader() {
   }
   Put(h - 1, 6, "Plate " + std::to_string(plateCount_), kBold, -1);
   return true;
+}
+
+void PlateReportHandler::AddPlateResults(const std::string& line) {
+  TokenList values;
+  values.Split(line.substr(6), " ");
+  const int plate = CAtoi(line.substr(0, 2));
+  const int column = CAtoi(line.substr(3, 2));
+  if (plate <= 0 || column <= 0 || column > 12 || values.Count() < 8) return;
+  const std::string number = (column < 10 ? "0" : "") + std::to_string(column);
+  // The values stand under the well-row letters H to A of the heading.
+  for (int i = 0; i < 8; ++i) {
+    ResultRow row;
+    row.plate = std::to_string(plate);
+    row.position = static_cast<char>('H' - i) + number;
+    row.kind = "sample";
+    // A plate report names no reading; the plate reader measures absorbance.
+    row.measure = "ABS";
+    row.value = values.At(i);
+    AddResult(std::move(row));
+  }
 }
 
 void PlateReportHandler::WritePlateRow(const std::string& line) {

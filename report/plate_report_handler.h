@@ -19,6 +19,10 @@ class PlateReportHandler : public ReportHandler {
   /// Writes one line of plate values into the block of the plate it names.
   virtual void WritePlateRow(const std::string& line);
 
+  /// Adds the eight wells of a line of plate values to the results, when
+  /// it names a plate and a well column of 1 to 12.
+  void AddPlateResults(const std::string& line);
+
   int64_t PlateCount() const { return plateCount_; }
 
  private:

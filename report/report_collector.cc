@@ -11,7 +11,8 @@ namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-// The worksheet files that `target` asks for, as paths joined by "and".
+// The worksheet files and results file that `target` asks for, as paths
+// joined by "and".
 std::string SheetFiles(const ExportName& name, const ExportTarget& target) {
   const struct {
     bool wanted;
@@ -22,6 +23,10 @@ std::string SheetFiles(const ExportName& name, const ExportTarget& target) {
     if (!kind.wanted) continue;
     files += (files.empty() ? "" : " and ") + target.excelFolder + kPathSeparator + name.base + kind.extension;
   }
+  // The results file is built from the same recognised lines, so it lacks
+  // what the worksheet lacks.
+  if (target.formats.results)
+    files += (files.empty() ? "" : " and ") + target.resultsFolder + kPathSeparator + name.base + ".csv";
   return files;
 }
 
@@ -143,6 +148,10 @@ bool ReportCollector::FinishReport() {
   pendingBytes_ = 0;
   if (handler_) {
     saved &= handler_->ExportWorkbook(name, target, notices_);
+    if (target.formats.results) {
+      saved &= ExportResultsFile(handler_->Results(), std::to_string(static_cast<int>(model_)), name, target,
+                                 notices_);
+    }
     handler_->Reset();
   }
   if (!saved) ++reportsNotSaved_;

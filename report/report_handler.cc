@@ -30,12 +30,28 @@ bool ReportHandler::ExportWorkbook(ExportName& name, const ExportTarget& target,
 void ReportHandler::Reset() {
   workbook_.AddColumnWidth(1, 26.0f);
   state_ = kWaiting;
+  results_ = ReportResults();
 }
 
-void ReportHandler::StartReport() {
+void ReportHandler::StartReport(const std::string& heading) {
   Reset();
   workbook_.Clear();
   ++reportStarts_;
+  results_.test = ReportLineClassifier::TestTitleOf(heading);
+}
+
+void ReportHandler::NoteDate(const std::string& line) {
+  if (results_.printedDate.empty()) results_.printedDate = ReportLineClassifier::PrintedDateOf(line);
+}
+
+void ReportHandler::AddResult(ResultRow row) {
+  for (std::string* printed : {&row.value, &row.result}) {
+    if (*printed != "**") continue;
+    printed->clear();
+    row.flag = "no_result";
+  }
+  if (row.result.empty()) row.resultUnit.clear();
+  results_.rows.push_back(std::move(row));
 }
 
 bool ReportHandler::InReach(int64_t row, int64_t column) {

@@ -6,6 +6,7 @@
 
 #include "platform/notice.h"
 #include "export/report_export.h"
+#include "export/results_file.h"
 #include "export/workbook.h"
 #include "report/instrument_model.h"
 #include "report/line_classifier.h"
@@ -43,6 +44,12 @@ class ReportHandler {
   /// The cells stay until the next report start clears them.
   virtual void Reset();
 
+  /// What the current report printed for a laboratory system, as far as
+  /// it came: its test title, its date and one row per measured well,
+  /// sample, calibrator or control in printed order. Emptied at each
+  /// report start and by Reset.
+  virtual const ReportResults& Results() const { return results_; }
+
   /// Report starts (numbered headings) taken since the handler was made;
   /// each cleared the worksheet.
   uint64_t ReportStarts() const { return reportStarts_; }
@@ -52,9 +59,15 @@ class ReportHandler {
   const std::string& Unit() const { return unit_; }
 
  protected:
-  /// The start of a report: the model's Reset, then the worksheet cleared
-  /// of the previous report's cells and column widths.
-  void StartReport();
+  /// The start of a report headed `heading`: the model's Reset, then the
+  /// worksheet cleared of the previous report's cells and column widths,
+  /// and the heading's test title kept for the results.
+  void StartReport(const std::string& heading);
+  /// Keeps the report's first printed date, when `line` prints one.
+  void NoteDate(const std::string& line);
+  /// Adds a row to the results; a reading or result printed as "**" is
+  /// left empty and the row flagged "no_result".
+  void AddResult(ResultRow row);
   /// True when (row, column) lies in the worksheet's reach; negative or
   /// too large indexes never address a cell.
   static bool InReach(int64_t row, int64_t column);
@@ -70,6 +83,9 @@ class ReportHandler {
   int state_ = kWaiting;
   int textRow_ = 1;
   std::string unit_;
+  // The reading's name in the last column headings ("ABS", "RLU").
+  std::string measure_;
+  ReportResults results_;
   uint64_t reportStarts_ = 0;
 };
 

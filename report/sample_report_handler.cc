@@ -23,23 +23,47 @@ void SampleReportHandler::Reset() {
 
 bool SampleReportHandler::FeedLine(const std::string& line) {
   if (modelClassifier_.IsReportStart(line)) {
-    StartReport();
+    StartReport(line);
     state_ = kCollecting;
     WriteTableHeaders();
   }
+  NoteDate(line);
   AppendTextRow(line);
   if (modelClassifier_.IsTableHeader(line)) {
     unit_ = modelClassifier_.UnitOfTableHeader(line);
+    const TokenList& tokens = modelClassifier_.TokensOf(line);
+    if (tokens.Count() >= 4) measure_ = tokens.At(1);
     WriteTableHeaders();
   }
   if (modelClassifier_.IsBlankLine(line)) {
     WriteBlankRow(line);
+    AddSampleResult(line, "blank");
   } else if (modelClassifier_.IsStandardLine(line)) {
     WriteStandardRow(line);
-  } else if (modelClassifier_.IsSampleLine(line) || modelClassifier_.IsControlLine(line)) {
+    AddSampleResult(line, "calibrator");
+  } else if (modelClassifier_.IsSampleLine(line)) {
     WriteSampleRow(line);
+    AddSampleResult(line, "sample");
+  } else if (modelClassifier_.IsControlLine(line)) {
+    WriteSampleRow(line);
+    AddSampleResult(line, "control");
   }
   return true;
+}
+
+void SampleReportHandler::AddSampleResult(const std::string& line, const char* kind) {
+  const TokenList& tokens = modelClassifier_.TokensOf(line);
+  ResultRow row;
+  row.position = tokens.At(0);
+  row.kind = kind;
+  row.measure = measure_;
+  row.value = tokens.At(1);
+  row.result = tokens.At(2);
+  row.resultUnit = unit_;
+  // An interpretation of several words ("NOT DETECTED") keeps them, one
+  // blank apart.
+  row.interpretation = tokens.JoinedFrom(3);
+  AddResult(std::move(row));
 }
 
 void SampleReportHandler::WriteTableHeaders() {

@@ -22,6 +22,9 @@ class SampleReportHandler : public ReportHandler {
   virtual void WriteStandardRow(const std::string& line);
   /// The next sample or control in the next Samples row.
   virtual void WriteSampleRow(const std::string& line);
+  /// Adds the blank, standard, sample or control of `line` to the results
+  /// as `kind`; its first word is its position.
+  void AddSampleResult(const std::string& line, const char* kind);
 
  private:
   SampleLineClassifier modelClassifier_;

@@ -15,6 +15,8 @@ void StripReportHandler::Reset() {
 bool StripReportHandler::FeedLine(const std::string& line) {
   if (modelClassifier_.IsUnitHeader(line)) {
     unit_ = modelClassifier_.UnitOfUnitHeader(line);
+    const TokenList& tokens = modelClassifier_.TokensOf(line);
+    if (tokens.Count() >= 5) measure_ = tokens.At(2);
     return true;
   }
   if (modelClassifier_.IsStripFormatLine(line)) return true;
@@ -34,15 +36,17 @@ bool StripReportHandler::FeedLine(const std::string& line) {
   }
   if (modelClassifier_.IsEndOfRun(line)) return true;
   if (modelClassifier_.IsReportStart(line)) {
-    StartReport();
+    StartReport(line);
     state_ = kCollecting;
   }
+  NoteDate(line);
   switch (state_) {
     case kWaiting:
       return false;
     case kInStrip:
       if (modelClassifier_.IsStripRow(line)) {
         WriteStripRow(line);
+        AddStripResult(line);
         return true;
       }
       break;
@@ -135,6 +139,31 @@ void StripReportHandler::WriteStripRow(const std::string& line) {
   }
   At(row, c1 + 3).SetText(interpretation);
   for (int i = 0; i < 4; ++i) Style(row, c1 + i, -1, kCentred);
+}
+
+void StripReportHandler::AddStripResult(const std::string& line) {
+  const TokenList& tokens = modelClassifier_.TokensOf(line);
+  const bool hasId = tokens.Count() > 2;
+  ResultRow row;
+  size_t label = currentStrip_.find_first_not_of(' ');
+  row.strip = label == std::string::npos ? std::string() : currentStrip_.substr(label);
+  row.position = tokens.At(0);
+  row.sampleId = hasId ? tokens.At(1) : std::string();
+  // The reader names its negative and positive controls NC and PC; every
+  // other well holds a sample.
+  const bool control = row.sampleId.rfind("NC", 0) == 0 || row.sampleId.rfind("PC", 0) == 0;
+  row.kind = control ? "control" : "sample";
+  if (measure_.empty()) {
+    const std::string heading = ReadingHeading();
+    row.measure = heading.substr(1, heading.size() - 2);
+  } else {
+    row.measure = measure_;
+  }
+  row.value = tokens.At(hasId ? 2 : 1);
+  row.result = tokens.At(3);
+  row.resultUnit = unit_;
+  row.interpretation = tokens.JoinedFrom(4);
+  AddResult(std::move(row));
 }
 
 bool StripReportHandler::WriteCarrierPosition(const std::string& line) {

@@ -22,6 +22,8 @@ class StripReportHandler : public ReportHandler {
   /// Writes the current strip's title, headings and well labels; false when
   /// the block lies beyond the worksheet's reach.
   virtual bool WriteStripHeader();
+  /// Adds the well of a result line of the current strip to the results.
+  void AddStripResult(const std::string& line);
   /// Writes the carrier position under the current strip's title; false
   /// when there is no strip or the cell is beyond reach.
   virtual bool WriteCarrierPosition(const std::string& line);

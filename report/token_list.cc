@@ -45,6 +45,15 @@ int TokenList::IntAt(int i) const {
   return CAtoi(tokens_[static_cast<size_t>(i)]);
 }
 
+std::string TokenList::JoinedFrom(int first) const {
+  std::string joined;
+  for (int i = first < 0 ? 0 : first; i < Count(); ++i) {
+    if (!joined.empty()) joined += ' ';
+    joined += tokens_[static_cast<size_t>(i)];
+  }
+  return joined;
+}
+
 // The cheap test first: most readings hold a 0 and need no conversion.
 bool IsNumberLike(const std::string& token) {
   return token.find('0') != std::string::npos || CAtof(token) != 0.0;

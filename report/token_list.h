@@ -15,6 +15,8 @@ class TokenList {
   const std::string& At(int i) const;
   /// atoi of token i, or 0 when there is no such token.
   int IntAt(int i) const;
+  /// The tokens from `first` on, one blank apart (empty when none).
+  std::string JoinedFrom(int first) const;
 
  private:
   void Add(const std::string& text, size_t pos, size_t size);

@@ -18,8 +18,6 @@ import subprocess
 import sys
 import tempfile
 
-import xlrd
-
 failures = []
 READ_BACK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "export", "read_back.py")
 
@@ -30,6 +28,7 @@ def check(ok, what):
 
 
 def sheet(path):
+    import xlrd  # only here: the results check replays through exports_of without it
     return xlrd.open_workbook(path, logfile=open(os.devnull, "w")).sheet_by_index(0)
 
 
@@ -54,12 +53,13 @@ def goldens(folder):
     check(value(sh, 3, 5) == "[RLU]", "6480 reading heading")
 
 
-def exports_of(capture, sample, model):
+def exports_of(capture, sample, model, formats="xls,xlsx,csv"):
+    """Replays `sample` into a fresh root; [(txt path, xls path)] per report."""
     root = tempfile.mkdtemp(prefix="harrow-check-")
     env = dict(os.environ, HOME=root, XDG_CONFIG_HOME=root + "/config", XDG_DATA_HOME=root + "/data")
     os.makedirs(root + "/config")
     with open(root + "/config/Kestrel.ini", "w") as ini:
-        ini.write("[Kestrel]\r\nExportFormats=xls,xlsx,csv\r\n")
+        ini.write("[Kestrel]\r\nExportFormats=" + formats + "\r\n")
     subprocess.run([capture, "--replay", sample, "--model", model, "--root", root + "/r", "--quiet"],
                    check=True, env=env, stdout=subprocess.DEVNULL)
     texts = sorted(glob.glob(root + "/r/Text/*.txt"))
@@ -100,11 +100,12 @@ def samples(capture, folder):
                 check(value(sh, 3, 5) == heading, where + ": reading heading")
 
 
-if len(sys.argv) == 2:
-    goldens(sys.argv[1])
-else:
-    samples(sys.argv[1], sys.argv[2])
-for f in failures:
-    print("FAILED:", f)
-print("%d failed" % len(failures))
-sys.exit(1 if failures else 0)
+if __name__ == "__main__":
+    if len(sys.argv) == 2:
+        goldens(sys.argv[1])
+    else:
+        samples(sys.argv[1], sys.argv[2])
+    for f in failures:
+        print("FAILED:", f)
+    print("%d failed" % len(failures))
+    sys.exit(1 if failures else 0)

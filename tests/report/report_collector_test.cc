@@ -23,14 +23,14 @@ class ReportCollectorTest : public testing::Test {
   ReportCollector::TargetSource Target() {
     return [this] {
       ++targetReads_;
-      return ExportTarget{root_ + kPathSeparator + "Text", root_ + kPathSeparator + "Excel", formats_};
+      return ExportTarget{root_ + kPathSeparator + "Text", root_ + kPathSeparator + "Excel", formats_, root_,
+                          root_ + kPathSeparator + "Results"};
     };
   }
-  std::string TextFile(const std::string& base) {
-    return root_ + kPathSeparator + "Text" + kPathSeparator + base + ".txt";
-  }
-  std::string ExcelFile(const std::string& base) {
-    return root_ + kPathSeparator + "Excel" + kPathSeparator + base + ".xls";
+  std::string TextFile(const std::string& base) { return In("Text", base + ".txt"); }
+  std::string ExcelFile(const std::string& base) { return In("Excel", base + ".xls"); }
+  std::string In(const std::string& folder, const std::string& file) {
+    return root_ + kPathSeparator + folder + kPathSeparator + file;
   }
 
   IsolatedSettings settings_;
@@ -228,6 +228,67 @@ TEST_F(ReportCollectorTest, AMergedReportAndLinesLeftOutAreToldWithTheReportsFil
   EXPECT_NE(notices_.notices[0].find("1000 received lines were left out"), std::string::npos);
   EXPECT_NE(notices_.notices[0].find("\\xFF...\" after line 1 of the .txt; and 997 more."), std::string::npos);
   EXPECT_LT(notices_.notices[0].size(), 4000u);
+}
+
+// The results file comes beside the .txt and .xls under their name, and
+// leaves their bytes as they are without it; a model without a handler
+// writes none.
+TEST_F(ReportCollectorTest, ResultsFileSharesTheReportsNameAndLeavesItsOtherFilesAlone) {
+  UseModel("6350");
+  const std::vector<std::string> report = {"1) Qualitative  HAV", "Date: 03/05/2024   Time: 14:20:03",
+                                           "Strip Format: 12 Wells", "W   ID        ABS    S/CO    Interp",
+                                           "Strip: 1", "1   NC,x       1.605      4.59    POS", "Test Ended"};
+  std::string txt, xls;
+  for (const char* formats : {"xls", "xls,results"}) {
+    formats_ = ParseExportFormats(formats);
+    ReportCollector c(clock_, notices_, Target());
+    c.RebuildHandler(model_);
+    std::vector<FinishedReport> finished;
+    c.SetFinishedSink([&](const FinishedReport& r) { finished.push_back(r); });
+    for (const std::string& line : report) c.FeedLine(line);
+    ASSERT_EQ(finished.size(), 1u);
+    const std::string base = finished[0].name.base;
+    if (txt.empty()) {
+      txt = ReadFileBytes(TextFile(base));
+      xls = ReadFileBytes(ExcelFile(base));
+      EXPECT_FALSE(std::filesystem::exists(root_ + "/Results"));
+      continue;
+    }
+    EXPECT_EQ(base, "26_12_06_01_15_23_2");  // the first report's files keep their name
+    EXPECT_EQ(ReadFileBytes(TextFile(base)), txt);
+    EXPECT_EQ(ReadFileBytes(ExcelFile(base)), xls);
+    const std::string csv = root_ + kPathSeparator + "Results" + kPathSeparator + base + ".csv";
+    EXPECT_EQ(finished[0].name.files.back(), csv);
+    EXPECT_TRUE(finished[0].savedWhereItBelongs);
+    const std::string bytes = ReadFileBytes(csv);
+    const std::string row = "26_12_06_01_15_23_2,6350,Qualitative  HAV,03/05/2024 14:20:03,2026-12-06T01:15:23";
+    ASSERT_GT(bytes.size(), std::string(kResultsHeader).size() + row.size());
+    EXPECT_EQ(bytes.substr(std::string(kResultsHeader).size(), row.size()), row);
+    const std::string end = ",,1,1,\"NC,x\",control,ABS,1.605,4.59,S/CO,POS,\r\n";
+    EXPECT_EQ(bytes.substr(bytes.size() - end.size()), end);
+  }
+  EXPECT_TRUE(notices_.notices.empty());
+
+  // A report that began over an unfinished one: the results file holds the
+  // later one only, as the worksheet does, and the notice says so.
+  ReportCollector merged(clock_, notices_, Target());
+  merged.RebuildHandler(model_);
+  for (const std::string& line : report) merged.FeedLine(line == "Test Ended" ? "2) Later" : line);
+  merged.FeedLine("Test Ended");
+  ASSERT_EQ(notices_.notices.size(), 1u);
+  EXPECT_NE(notices_.notices[0].find(".xls and " + root_ + kPathSeparator + "Results" + kPathSeparator +
+                                     "26_12_06_01_15_23_3.csv holds only the later report"),
+            std::string::npos)
+      << notices_.notices[0];
+  notices_.notices.clear();
+
+  // Without a handler there is nothing recognised to write.
+  formats_ = ParseExportFormats("results");
+  ReportCollector none(clock_, notices_, Target());
+  none.RebuildHandler(InstrumentModel::None);
+  none.FeedLine("1) Qualitative  HAV");
+  none.FinishReport();
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root_ + "/Results"), {}), 2);
 }
 
 }  // namespace
