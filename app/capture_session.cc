@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "app/cut_short_exports.h"
 #include "app/export_settings.h"
+#include "app/report_manifest.h"
 #include "app/settings.h"
 #include "app/settings_check.h"
 
@@ -30,8 +31,9 @@ CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list
 CaptureSession::~CaptureSession() = default;
 
 void CaptureSession::OnReportFinished(const FinishedReport& report) {
-  // Nothing yet acts on a finished report.
-  (void)report;
+  // The port is set only by Connect, which a threaded capture calls before
+  // any line arrives; no port opened yet means replayed lines.
+  RecordInManifest(report, reopenName_.empty() ? "" : comPort_, reopenName_, notices_);
 }
 
 std::string CaptureSession::TrafficLogPath() {
