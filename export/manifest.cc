@@ -211,7 +211,13 @@ bool AppendToManifest(const ManifestEntry& entry, std::string* err) {
             {"lines", entry.lines},
             {"files", files}};
   const std::string path = ManifestPath(entry.root);
+  // The folder alone, never the root above it: a root that could not be
+  // made (too long, a drive that is gone) must stay unmade.
   std::string folderErr;
+  if (!PathExists(entry.root)) {
+    *err = "the root folder " + entry.root + " does not exist";
+    return false;
+  }
   if (!MakeDirectories(entry.root + kPathSeparator + "Manifest", &folderErr)) {
     *err = "cannot make the folder of " + path + ": " + folderErr;
     return false;
