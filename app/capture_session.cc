@@ -7,6 +7,7 @@
 #include "app/outbox.h"
 #include "app/cut_short_exports.h"
 #include "app/export_settings.h"
+#include "app/report_manifest.h"
 #include "app/settings.h"
 #include "app/settings_check.h"
 
@@ -31,6 +32,15 @@ CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list
 CaptureSession::~CaptureSession() { FinishDeliveries(); }
 
 void CaptureSession::OnReportFinished(const FinishedReport& report) {
+  // No port opened yet means replayed lines. Connect may run on the
+  // window's thread while this runs on the reports' one: hence the copy.
+  std::string port, stablePort;
+  {
+    std::lock_guard<std::mutex> lock(openedPortMutex_);
+    port = openedPort_;
+    stablePort = openedStablePort_;
+  }
+  RecordInManifest(report, port, stablePort, notices_);
   AfterExportJob job{ReadSetting("AfterExport", "", std::string::npos), report.name.base,
                      report.model == InstrumentModel::None ? "" : std::to_string(static_cast<int>(report.model)),
                      report.name.files};
@@ -316,6 +326,9 @@ bool CaptureSession::Connect(std::string* err) {
   comPort_ = ReadComPort();
   if (!OpenPort(comPort_, err)) return false;
   reopenName_ = StablePortName(comPort_);
+  std::lock_guard<std::mutex> lock(openedPortMutex_);
+  openedPort_ = comPort_;
+  openedStablePort_ = reopenName_;
   return true;
 }
 

@@ -207,6 +207,10 @@ class CaptureSession : private LineConsumer {
   bool shutDown_ = false;
   std::string comPort_;
   std::string reopenName_;  // the port's stable name, for reconnection
+  // The port last opened and its stable name, for the record of each
+  // report, which is made on the reports' thread.
+  std::mutex openedPortMutex_;
+  std::string openedPort_, openedStablePort_;
   bool reconnectPending_ = false;
   // BytesReceived() when the unfinished line was last logged.
   uint64_t unfinishedLoggedAt_ = 0;

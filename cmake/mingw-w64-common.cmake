@@ -7,11 +7,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# One .exe that runs without the compiler's DLLs beside it, nor zlib's:
-# Windows ships no zlib1.dll (wine does, so only the import check of the
-# Windows stage would see one missing).
+# One .exe that runs without the compiler's DLLs beside it, nor zlib's or
+# libgcrypt's: Windows ships no zlib1.dll (wine does, so only the import
+# check of the Windows stage would see one missing).
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(ZLIB_USE_STATIC_LIBS ON)
+set(GCRYPT_USE_STATIC_LIBS ON)
 # ctest runs every test program under wine.
 find_program(HARROW_WINE NAMES wine wine64 REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${HARROW_WINE})

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "export/byte_sink.h"
+#include "export/iso_time.h"
 
 /// One measured well, sample, calibrator or control of a report, its texts
 /// as the reader printed them (numbers never reformatted).
@@ -32,9 +33,6 @@ struct ReportResults {
 
 /// The header line of every results file, CR LF included.
 extern const char kResultsHeader[];
-
-/// `local` as ISO 8601 with its offset from UTC: "2026-12-06T01:15:23+01:00".
-std::string IsoLocalTime(const std::tm& local);
 
 /// Writes the results file of the report `report` of `model`, exported at
 /// `exportedAt`: kResultsHeader, then one RFC 4180 line per row, CR LF

@@ -26,8 +26,10 @@ ensure_packages() {
   fi
 }
 
-# What building Harrow needs (help2man makes the man pages).
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libudev-dev zlib1g-dev help2man)
+# What building Harrow needs (libgcrypt and nlohmann-json for the manifest;
+# help2man makes the man pages).
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libudev-dev zlib1g-dev libgcrypt20-dev nlohmann-json3-dev
+  help2man)
 # What the Debian package needs on top of a build: the computation of its
 # dependencies and the tool of its maintainer script.
 PACKAGE_PACKAGES=(dpkg-dev adduser)

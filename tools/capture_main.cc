@@ -21,6 +21,7 @@
 #include "tools/capture_options.h"
 #include "tools/live_capture.h"
 #include "tools/replay.h"
+#include "tools/verify.h"
 
 namespace {
 
@@ -50,6 +51,13 @@ std::string Usage() {
          "                      collects lines without laying them out\n"
          "  --root DIR          use DIR as the model's root folder for this run\n"
          "  --quiet             do not print the received lines\n"
+         "  --verify [ROOT]     check the reports below ROOT (default: the model's\n"
+         "                      root folder) against its Manifest/manifest.jsonl and\n"
+         "                      exit; prints per report \"ok NAME\", or \"altered NAME\n"
+         "                      FILE\" (its hash differs) and \"missing NAME FILE\", then\n"
+         "                      \"unrecorded FILE\" for a report file no line names and\n"
+         "                      \"chain broken at line N\" or \"damaged line N\" for a\n"
+         "                      manifest line edited or removed\n"
          "  --help              show this help and exit\n"
          "  --version           show the version and exit\n"
          "\n"
@@ -63,7 +71,8 @@ std::string Usage() {
          "Exit status: 0 when the capture or replay ended normally, 1 when the port,\n"
          "a file or the event loop failed or a report was not saved where it belongs\n"
          "or a received line is missing from the traffic log (the last line printed\n"
-         "says so), 2 for a wrong command line, 3 when a\n" +
+         "says so), 2 for a wrong command line, 4 when --verify found anything but\n"
+         "\"ok\", 3 when a\n" +
          system.interrupted;
 }
 
@@ -137,6 +146,9 @@ int main(int argc, char** argv) {
       options.listPorts = true;
     } else if (!std::strcmp(arg, "--quiet")) {
       options.quiet = true;
+    } else if (!std::strcmp(arg, "--verify")) {
+      options.verify = true;
+      if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) options.verifyRoot = argv[++i];
     } else {
       std::fprintf(stderr, "harrow-capture: unknown option %s (see --help)\n", arg);
       return 2;
@@ -153,6 +165,8 @@ int main(int argc, char** argv) {
   if (!options.port.empty()) OverrideSetting("ComPort", options.port);
 
   if (options.listPorts) return ListPorts();
+  // Before the clean-up below: a check changes nothing.
+  if (options.verify) return RunVerify(options.verifyRoot.empty() ? ReadRootFolder("") : options.verifyRoot);
   StderrNoticeSink notices("harrow-capture");
   CleanUpCutShortExports(CaptureSession::TrafficLogPath(), notices);
   if (options.replayFile.empty() && options.replayLogFile.empty()) return RunLiveCapture(options);

@@ -9,4 +9,6 @@ struct CaptureOptions {
   std::string port;           // --port: capture from this port instead of the stored one
   bool listPorts = false;     // --list-ports
   bool quiet = false;         // --quiet: do not print the received lines
+  bool verify = false;        // --verify: check the manifest and exit
+  std::string verifyRoot;     // its ROOT; empty: the configured model's root
 };

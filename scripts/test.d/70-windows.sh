@@ -9,7 +9,7 @@ set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 cd "$HARROW_ROOT"
 
-ensure_packages g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev \
+ensure_packages g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev libgcrypt-mingw-w64-dev \
   googletest wine wine64 socat xvfb python3 wixl msitools
 
 prefix=$(mktemp -d)

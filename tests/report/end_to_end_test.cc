@@ -28,13 +28,14 @@ std::string DataPath(const std::string& name) {
   return std::string(HARROW_SOURCE_DIR) + "/tests/report/" + name;
 }
 
-/// The files below `root` (relative path -> bytes), the traffic log left out.
+/// The report files below `root` (relative path -> bytes): the traffic log
+/// and the manifest (its times are the machine's) left out.
 std::map<std::string, std::string> ExportedFiles(const std::string& root) {
   std::map<std::string, std::string> files;
   for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
     if (!e.is_regular_file()) continue;
     std::string rel = std::filesystem::relative(e.path(), root).generic_string();
-    if (rel.rfind("Log/", 0) == 0) continue;
+    if (rel.rfind("Log/", 0) == 0 || rel.rfind("Manifest/", 0) == 0) continue;
     files[rel] = ReadFileBytes(e.path().string());
   }
   return files;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -78,7 +79,7 @@ TEST(CaptureTool, ReadsStandardInputAndRejectsBadOptions) {
   EXPECT_NE(out.find("absent"), std::string::npos) << out;
   out = RunCommand(std::string(HARROW_CAPTURE) + " --help", &status);
   EXPECT_EQ(status, 0);
-  for (const char* option : {"--replay", "--replay-log", "--port", "--list-ports", "--model", "--root"})
+  for (const char* option : {"--replay", "--replay-log", "--port", "--list-ports", "--model", "--root", "--verify"})
     EXPECT_NE(out.find(option), std::string::npos) << option;
   // This system's own names, whole lines in their places (Windows has its
   // own, checked by tests/wine/capture_console_run.sh).
@@ -261,6 +262,78 @@ TEST(CaptureTool, AtStartTheLitterOfAKilledCaptureGoesAndTheCutShortExportIsName
       << out;
   EXPECT_NE(out.find("harrow-capture --replay-log \"" + root + "/Log/USB_Serial.log\""), std::string::npos) << out;
   EXPECT_FALSE(PathExists(temp));
+}
+
+// The lines of a text, without their line ends.
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0, end;
+  while ((end = text.find('\n', start)) != std::string::npos) {
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+TEST(CaptureTool, TheManifestProvesEachReportAndVerifyNamesEveryChange) {
+  IsolatedSettings env;
+  const std::string root = env.dir() / "root", transcript = env.dir() / "in.bin";
+  const std::string sample = ReadFileBytes(std::string(HARROW_SOURCE_DIR) + "/samples/6350-english.txt");
+  WriteFileBytes(transcript, sample + sample + sample + sample);
+  int status = 0;
+  // A zone of its own shows the UTC offset is the local one.
+  RunCommand("TZ=XST-5:30 " + std::string(HARROW_CAPTURE) + " --quiet --model 6350 --root " + root +
+                 " --replay " + transcript,
+             &status);
+  ASSERT_EQ(status, 0);
+  std::vector<std::string> lines = LinesOf(ReadFileBytes(root + "/Manifest/manifest.jsonl"));
+  ASSERT_EQ(lines.size(), 4u);
+  const std::regex fileRe("\\{\"name\":\"([^\"]+)\",\"size\":([0-9]+),\"sha256\":\"([0-9a-f]{64})\"\\}");
+  const std::regex timeRe("\"firstLine\":\"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\+05:30\",\"endLine\":\"[^\"]+\\+05:30\"");
+  std::vector<std::string> reports;
+  for (const std::string& line : lines) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(line, m, std::regex("^\\{\"report\":\"([^\"]+)\",\"model\":6350,\"port\":null,")))
+        << line;
+    reports.push_back(m[1]);
+    EXPECT_TRUE(std::regex_search(line, timeRe)) << line;
+    EXPECT_NE(line.find("\"lines\":81,"), std::string::npos) << line;
+    int files = 0;
+    for (std::sregex_iterator it(line.begin(), line.end(), fileRe), end; it != end; ++it, ++files) {
+      std::string name = (*it)[1];
+      std::string summed = RunCommand("cd " + root + " && sha256sum " + name, &status);
+      EXPECT_EQ(summed, (*it)[3].str() + "  " + name + "\n");
+      EXPECT_EQ(std::to_string(std::filesystem::file_size(root + "/" + name)), (*it)[2].str());
+    }
+    EXPECT_EQ(files, 2) << line;
+  }
+  std::string out = RunCommand(std::string(HARROW_CAPTURE) + " --verify " + root, &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(LinesOf(out).size(), 5u) << out;
+  for (const std::string& report : reports) EXPECT_NE(out.find("ok " + report + "\n"), std::string::npos) << out;
+
+  // One byte of an .xls, a .txt deleted, a manifest line dropped, a stray file.
+  std::string xls = root + "/Excel/" + reports[0] + ".xls", bytes = ReadFileBytes(xls);
+  bytes[bytes.size() / 2] ^= 1;
+  WriteFileBytes(xls, bytes);
+  std::filesystem::remove(root + "/Text/" + reports[1] + ".txt");
+  WriteFileBytes(root + "/Manifest/manifest.jsonl", lines[0] + "\n" + lines[1] + "\n" + lines[3] + "\n");
+  WriteFileBytes(root + "/Excel/stray.xls", "x");
+  // ROOT left out: the model's root.
+  out = RunCommand(std::string(HARROW_CAPTURE) + " --model 6350 --root " + root + " --verify", &status);
+  EXPECT_EQ(status, 4) << out;
+  std::vector<std::string> told = LinesOf(out);
+  ASSERT_FALSE(told.empty());
+  told.pop_back();
+  EXPECT_EQ(told, (std::vector<std::string>{
+                      "altered " + reports[0] + " Excel/" + reports[0] + ".xls",
+                      "missing " + reports[1] + " Text/" + reports[1] + ".txt",
+                      "chain broken at line 3",
+                      "ok " + reports[3],
+                      "unrecorded Excel/" + reports[2] + ".xls",
+                      "unrecorded Excel/stray.xls",
+                      "unrecorded Text/" + reports[2] + ".txt",
+                  }));
 }
 
 }  // namespace
