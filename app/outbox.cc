@@ -6,6 +6,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/platform.h"
+#include "platform/synced_file.h"
 
 namespace {
 

@@ -31,16 +31,6 @@ std::vector<std::string> FilesToDeliver(const std::vector<std::string>& files, c
 bool DeliverFile(const std::string& source, const std::string& folder, std::string* delivered, std::string* err,
                  bool* sourceGone = nullptr);
 
-/// Writes `data` to `path` (replacing it), synced to the disk; on failure
-/// nothing is left at `path`. One implementation per platform.
-bool WriteSyncedFile(const std::string& path, const std::string& data, std::string* err);
-
-/// Renames `temp` to `path` unless `path` exists: then false with `taken`
-/// set; other failures false with `err`. A watcher sees the file arrive as
-/// a rename (inotify's IN_MOVED_TO), as tools waiting for "close_write or
-/// moved_to" expect. One implementation per platform.
-bool RenameWithoutReplacing(const std::string& temp, const std::string& path, bool* taken, std::string* err);
-
 /// The queue file of a root: "<root>/Outbox/queue.txt".
 std::string OutboxQueuePath(const std::string& root);
 

@@ -1,4 +1,4 @@
-#include "app/outbox.h"
+#include "platform/synced_file.h"
 
 #include <windows.h>
 
