@@ -63,6 +63,8 @@ echo "-- serial port and listener on COM7/COM8 under wine"
 timeout 180 tests/wine/com_port_run.sh build/win64
 echo "-- harrow-capture.exe's help, messages and port list under wine"
 timeout 180 tests/wine/capture_console_run.sh build/win64
+echo "-- results file, outbox, command after export and manifest of harrow-capture.exe under wine"
+timeout 180 tests/wine/lims_run.sh build/win64
 echo "-- the traffic log reaching its size while a generation is held open, under wine"
 timeout 180 tests/wine/rotation_held_open.sh build/win64
 [ -x build/release/tools/reader-sim ] || build_tree build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
