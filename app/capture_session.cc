@@ -88,8 +88,11 @@ void CaptureSession::CheckSettings() {
 void CaptureSession::StartUp() {
   if (shutDown_) return;
   std::string err;
+  bool connected = Connect(&err);
+  if (!connected) RetryUnopenedPort(&err);
+  ShowPortStatus();
   // Nothing is captured yet, so this box may wait for the user.
-  if (!Connect(&err) && view_) view_->ShowConnectError(err, true);
+  if (!connected && view_) view_->ShowConnectError(err, true);
   ApplySettings();
   // A capture killed last time may have left half an export behind: its
   // temporary file goes, and the user learns which report to export again.
@@ -97,10 +100,24 @@ void CaptureSession::StartUp() {
   ShowPortStatus();
 }
 
+void CaptureSession::RetryUnopenedPort(std::string* err) {
+  // An adapter plugged in after the start is taken up without a click,
+  // just as one pulled out and put back.
+  reconnectPending_ = true;
+  portLost_ = false;
+  *err += ". Harrow tries again every second: plug in the adapter, or pick the reader's port in Settings.";
+}
+
+bool CaptureSession::MayEnd() {
+  if (shutDown_ || !port_.IsOpen() || !view_) return true;
+  return view_->Confirm(kEndQuestion);
+}
+
 bool CaptureSession::ConnectCommand() {
   if (shutDown_) return false;
   std::string err;
   bool connected = Connect(&err);
+  if (!connected) RetryUnopenedPort(&err);
   ShowPortStatus();
   if (!connected) ShowConnectError(err);
   return connected;
@@ -110,6 +127,10 @@ void CaptureSession::OnSettingsConfirmed() {
   if (shutDown_) return;
   std::string err;
   bool ok = ApplyConfirmedSettings(&err);
+  if (!ok) RetryUnopenedPort(&err);
+  // The same port, still closed (only the model changed, say): tried now
+  // rather than at the next tick.
+  if (ok && !port_.IsOpen()) TryReconnect();
   ShowPortStatus();
   if (!ok) ShowConnectError(err);
 }
@@ -121,11 +142,12 @@ void CaptureSession::OnRetryTimer() {
 }
 
 std::string CaptureSession::PortStatusText() const {
-  if (reconnectPending_) return "Connection to " + comPort_ + " lost: reconnecting every second";
+  if (reconnectPending_ && portLost_) return "Connection to " + comPort_ + " lost: reconnecting every second";
   // Once the start-up's error box is closed nothing else would tell that
   // no line can arrive.
+  if (reconnectPending_) return "Not connected to " + comPort_ + ": retrying every second";
   if (!port_.IsOpen()) return "Not connected to " + comPort_ + ": use (Re)Connect or Settings";
-  return "Data is exported automatically when the test ends into:";
+  return "Connected to " + comPort_ + "; exported when the test ends into:";
 }
 
 void CaptureSession::ShowPortStatus() {
@@ -284,6 +306,8 @@ bool CaptureSession::OpenPort(const std::string& name, std::string* err) {
 bool CaptureSession::Connect(std::string* err) {
   if (port_.IsOpen()) port_.Close();
   reconnectPending_ = false;
+  // A stable name of the port before must not be retried for this one.
+  reopenName_.clear();
   comPort_ = ReadComPort();
   if (!OpenPort(comPort_, err)) return false;
   reopenName_ = StablePortName(comPort_);
@@ -310,6 +334,7 @@ void CaptureSession::OnPortLost() {
   OnSerialMessage(ReceivePath::kRxChar, &portReader_);
   port_.Close();
   reconnectPending_ = true;
+  portLost_ = true;
   std::string text = "Lost the connection to the port " + comPort_ +
                      "; reconnecting every second. Lines received so far are kept.";
   log_.WriteEvent(text);
@@ -321,7 +346,9 @@ bool CaptureSession::TryReconnect() {
   if (!reconnectPending_) return port_.IsOpen();
   if (!OpenPort(reopenName_.empty() ? comPort_ : reopenName_, nullptr)) return false;
   reconnectPending_ = false;
-  std::string text = "Reconnected to the port " + comPort_ + ".";
+  if (reopenName_.empty()) reopenName_ = StablePortName(comPort_);
+  std::string text = (portLost_ ? "Reconnected to the port " : "Connected to the port ") + comPort_ + ".";
+  portLost_ = false;
   log_.WriteEvent(text);
   notices_.Notice(text);
   return true;

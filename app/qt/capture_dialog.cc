@@ -236,15 +236,29 @@ bool CaptureDialog::nativeEvent(const QByteArray& eventType, void* message, qint
 }
 
 void CaptureDialog::keyPressEvent(QKeyEvent* event) {
-  // Enter ends the window as the template's OK does; a focused button has
-  // taken it before it gets here.
+  // Enter ends the window as the template's OK does, Escape as its Cancel;
+  // a focused button has taken Enter before it gets here. Either is easily
+  // pressed by mistake, so with the port open the user is asked first.
   if (event->modifiers() == Qt::NoModifier || (event->modifiers() & Qt::KeypadModifier)) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-      accept();
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter || event->key() == Qt::Key_Escape) {
+      if (!session_.MayEnd()) return;
+      if (enter)
+        accept();
+      else
+        reject();
       return;
     }
   }
   QDialog::keyPressEvent(event);
+}
+
+bool CaptureDialog::Confirm(const std::string& question) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Harrow"), Local(question),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setObjectName(QStringLiteral("end_question"));
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
 }
 
 void CaptureDialog::RequestClose() {

@@ -64,14 +64,18 @@ void CaptureDialog::ShutDown() {
 }
 
 void CaptureDialog::OnOK() {
-  // Enter outside a focused button ends the window as the template's OK.
+  // Enter outside a focused button ends the window as the template's OK;
+  // pressed by mistake on the list, it would end a running capture.
+  if (!session_.MayEnd()) return;
   ShutDown();
   EndDialog(IDOK);
 }
 
 void CaptureDialog::OnCancel() {
   // Escape, the hidden Close button and (through the default WM_CLOSE) the
-  // close box.
+  // close box. The close box has shut the session down already, so only
+  // the keys ask.
+  if (!session_.MayEnd()) return;
   ShutDown();
   EndDialog(IDCANCEL);
 }
@@ -169,8 +173,12 @@ LRESULT CaptureDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, bo
   return CaptureWindow::WindowProc(message, wParam, lParam, handled);
 }
 
-void CaptureDialog::ShowMessageBox(const std::string& text, UINT type) {
-  MessageBoxA(GetSafeHwnd(), text.c_str(), "Harrow", type);
+int CaptureDialog::ShowMessageBox(const std::string& text, UINT type) {
+  return MessageBoxA(GetSafeHwnd(), text.c_str(), "Harrow", type);
+}
+
+bool CaptureDialog::Confirm(const std::string& question) {
+  return ShowMessageBox(question, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 void CaptureDialog::Post(uint32_t message, uint32_t wParam, uint32_t lParam) {

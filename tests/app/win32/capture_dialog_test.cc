@@ -21,6 +21,7 @@
 #include "app/win32/resource.h"
 #include "app/win32/settings_dialog.h"
 #include "platform/clock.h"
+#include "tests/app/scripted_device.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -51,12 +52,17 @@ class TestCaptureDialog : public CaptureDialog {
  public:
   explicit TestCaptureDialog(Clock& clock) : CaptureDialog(clock) {}
   std::vector<std::pair<std::string, UINT>> boxes;
+  int answer = IDOK;  // the button each box is closed with
 
  protected:
-  void ShowMessageBox(const std::string& text, UINT type) override { boxes.emplace_back(text, type); }
+  int ShowMessageBox(const std::string& text, UINT type) override {
+    boxes.emplace_back(text, type);
+    return answer;
+  }
 };
 
 const char kNoPort[] = "COM31";  // no such port under wine
+constexpr int32_t kNotReadyOnOpen = 21;  // a scripted port whose set-up fails
 
 struct Capture {
   Capture() {
@@ -95,8 +101,58 @@ TEST(CaptureDialog, StartsUpWithTheFailedPortAsAnErrorBoxThenTheSettings) {
   EXPECT_EQ("6310", c.window.ModelLabel().LabelText());
   EXPECT_TRUE(std::filesystem::exists(CaptureSession::TrafficLogPath()));
   // Once the box is gone, the status line still says so.
-  EXPECT_EQ(std::string("Not connected to ") + kNoPort + ": use (Re)Connect or Settings",
+  EXPECT_EQ(std::string("Not connected to ") + kNoPort + ": retrying every second", ItemText(hwnd, IDC_EXPORT_NOTE));
+  EXPECT_NE(std::string::npos, c.window.boxes[0].first.find("plug in the adapter, or pick the reader's port in Settings"));
+}
+
+// A key pressed on the list, passed through the dialog manager as the
+// program's modal loop passes it.
+void PressKey(HWND dialog, int control, WPARAM key) {
+  HWND target = GetDlgItem(dialog, control);
+  SetFocus(target);
+  PostMessageA(target, WM_KEYDOWN, key, 0);
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (IsWindow(dialog) && IsDialogMessageA(dialog, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+TEST(CaptureDialog, EscapeOrEnterOnTheListAskBeforeEndingWhileThePortIsOpen) {
+  ScriptedPorts ports({});
+  Capture c;
+  HWND hwnd = c.Open();
+  ASSERT_NE(nullptr, hwnd);
+  ASSERT_TRUE(c.window.Session().Port().IsOpen());
+  EXPECT_EQ(std::string("Connected to ") + kNoPort + "; exported when the test ends into:",
             ItemText(hwnd, IDC_EXPORT_NOTE));
+  for (WPARAM key : {VK_ESCAPE, VK_RETURN}) {
+    c.window.boxes.clear();
+    c.window.answer = IDNO;
+    PressKey(hwnd, IDC_LINES, key);
+    ASSERT_EQ(1u, c.window.boxes.size()) << key;
+    EXPECT_EQ(CaptureSession::kEndQuestion, c.window.boxes[0].first);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2), c.window.boxes[0].second);
+    EXPECT_EQ(hwnd, c.window.GetSafeHwnd()) << key;
+  }
+  c.window.answer = IDYES;
+  PressKey(hwnd, IDC_LINES, VK_RETURN);
+  EXPECT_EQ(nullptr, c.window.GetSafeHwnd());
+
+  // The close box ends at once; so does Escape with no port open.
+  for (int way = 0; way < 2; ++way) {
+    ScriptedPorts again({way == 0 ? 0 : kNotReadyOnOpen});
+    Capture d;
+    HWND other = d.Open();
+    ASSERT_NE(nullptr, other);
+    d.window.boxes.clear();
+    if (way == 0) SendMessageA(other, WM_CLOSE, 0, 0);
+    if (way == 1) PressKey(other, IDC_LINES, VK_ESCAPE);
+    Pump();
+    EXPECT_EQ(nullptr, d.window.GetSafeHwnd()) << way;
+    EXPECT_TRUE(d.window.boxes.empty()) << way;
+  }
 }
 
 TEST(CaptureDialog, ReconnectRereadsThePortAndShowsItsFailureAfterTheCommand) {
