@@ -24,7 +24,10 @@ CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list
       log_(clock, &notices_),
       collector_(clock, notices_, ReadExportTarget),
       receiver_(log_, this, list) {
-  collector_.SetFinishedSink([this](const FinishedReport& report) { OnReportFinished(report); });
+  collector_.SetFinishedSink([this](const FinishedReport& report) {
+    notices_.Flush();
+    OnReportFinished(report);
+  });
 }
 
 CaptureSession::~CaptureSession() = default;
@@ -230,6 +233,7 @@ void CaptureSession::Shutdown() {
   FlushPendingReport();
   ClosePort();
   WriteGlimmerComPort(comPort_);
+  notices_.Flush();
   std::vector<std::string> kept = notices_.TakeKept();
   if (!view_ || kept.empty()) return;
   std::string text;
@@ -241,6 +245,27 @@ void CaptureSession::Shutdown() {
 }
 
 void CaptureSession::NoticeRelay::Notice(const std::string& text) {
+  // Each file of a report that could not be written where it belongs
+  // begins so (the export's own wording).
+  if (text.rfind("Cannot open file for writing: ", 0) == 0) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held_ += (held_.empty() ? "" : "\n") + text;
+    return;
+  }
+  Flush();
+  Pass(text);
+}
+
+void CaptureSession::NoticeRelay::Flush() {
+  std::string held;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held.swap(held_);
+  }
+  if (!held.empty()) Pass(held);
+}
+
+void CaptureSession::NoticeRelay::Pass(const std::string& text) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (keeping_) kept_.push_back(text);

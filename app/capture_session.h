@@ -177,20 +177,26 @@ class CaptureSession : private LineConsumer {
   void RetryUnopenedPort(std::string* err);
 
   // Passes the notices on, and keeps a copy of them while the session
-  // closes: the window that shows them is going away by then. Notices may
-  // come from the report thread.
+  // closes: the window that shows them is going away by then. A report's
+  // failed files (its .txt, then each worksheet format) are told as one
+  // notice: the failures are held until the report is finished (Flush) or
+  // another notice comes. Notices may come from the report thread.
   class NoticeRelay : public NoticeSink {
    public:
     explicit NoticeRelay(NoticeSink& target) : target_(target) {}
     void Notice(const std::string& text) override;
+    void Flush();
     void StartKeeping();
     std::vector<std::string> TakeKept();
 
    private:
+    void Pass(const std::string& text);
+
     NoticeSink& target_;
     std::mutex mutex_;
     bool keeping_ = false;
     std::vector<std::string> kept_;
+    std::string held_;  // the finishing report's failed files so far
   };
 
   // The receive path reads the port through this: non-blocking reads of

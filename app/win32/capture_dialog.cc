@@ -15,7 +15,7 @@ constexpr int kCoveredByNotices[] = {IDC_EXPORT_NOTE, IDC_XLS_HINT, IDC_TXT_HINT
 }  // namespace
 
 CaptureDialog::CaptureDialog(Clock& clock)
-    : session_(clock, notices_, lines_), serialMessage_(DefaultComMessage()) {
+    : notices_(clock), session_(clock, notices_, lines_), serialMessage_(DefaultComMessage()) {
   session_.SetMessageWindow(this);
   session_.SetView(this);
 }
@@ -31,6 +31,11 @@ BOOL CaptureDialog::OnInitDialog() {
   HWND hwnd = GetSafeHwnd();
   lines_.Attach(GetDlgItem(hwnd, IDC_LINES), ListFont());
   notices_.Create(hwnd, kCoveredByNotices, static_cast<int>(std::size(kCoveredByNotices)));
+  // Right-aligned, a status too long for its line (a port's long stable
+  // name) would wrap out of sight; it loses its end instead, keeping the
+  // beginning that says what the state is.
+  HWND note = GetDlgItem(hwnd, IDC_EXPORT_NOTE);
+  SetWindowLongA(note, GWL_STYLE, GetWindowLongA(note, GWL_STYLE) | SS_ENDELLIPSIS);
   // Connects first (a failure shown before the window is), then applies
   // the settings.
   session_.StartUp();

@@ -133,6 +133,34 @@ TEST(CaptureSessionWindow, ShutdownRunsOnceAndShowsWhatTheLastExportReported) {
   EXPECT_EQ(ReadFileBytes(CaptureSession::TrafficLogPath()), log);  // not reopened
 }
 
+// Both files of a report fail, on the report thread or not: the user reads
+// one notice that names both, after the notices that came before.
+TEST(CaptureSessionWindow, AReportWhoseFilesFailIsToldOnceNamingEveryFile) {
+  for (bool thread : {false, true}) {
+    WindowSession w;
+    if (thread) w.session.HandleReportsOnThread();
+    w.session.StartUp();
+    for (const std::string& folder : {TextFolder(), ExcelFolder()}) {
+      std::filesystem::remove_all(folder);
+      WriteFileBytes(folder, "in the way");
+    }
+    w.notices.notices.clear();
+    const std::string report = "Report No. 12\r\n  1   A1   0.123   Sample 0001\r\nTest Ended\r\n";
+    w.session.FeedBytes(report.data(), report.size());
+    w.session.SettleReports();
+    ASSERT_EQ(w.notices.notices.size(), 1u) << ::testing::PrintToString(w.notices.notices);
+    const std::string& told = w.notices.notices[0];
+    std::string unsaved, err;
+    ASSERT_TRUE(UnsavedReportsFolder(&unsaved, &err)) << err;
+    EXPECT_EQ(told.rfind("Cannot open file for writing: " + TextFolder(), 0), 0u) << told;
+    for (const char* ext : {".txt", ".xls"})
+      EXPECT_NE(told.find(std::string("The report was saved instead as ") + unsaved + kPathSeparator +
+                          "26_12_07_10_30_00" + ext),
+                std::string::npos)
+          << told;
+  }
+}
+
 TEST(CaptureSessionWindow, ASuccessfulOrEmptyClosingShowsNothing) {
   for (bool pending : {true, false}) {
     WindowSession w;

@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QListView>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include <filesystem>
@@ -139,7 +141,7 @@ TEST_F(CaptureWindow, HasEveryControlOfTheLayout) {
   EXPECT_EQ(15, model->LabelFont().pointSize());
   EXPECT_TRUE(model->LabelFont().bold());
   EXPECT_EQ(QString::fromStdString("Connected to " + pty.path() + "; exported when the test ends into:"),
-            Control<QLabel>(window.get(), IDC_EXPORT_NOTE)->text());
+            Control<QLabel>(window.get(), IDC_EXPORT_NOTE)->toolTip());
   // What the user sees: every character as wide as any other. (Some faces
   // fontconfig calls monospace, such as Noto Sans Mono, do not claim a
   // fixed pitch.)
@@ -405,6 +407,35 @@ TEST_F(CaptureWindow, NoticesNeitherBlockNorInterruptTheCapture) {
   EXPECT_FALSE(notices.isVisible());
 }
 
+// The newest notice first, with its time, whole; the status line keeps its
+// beginning however long the port's name.
+TEST_F(CaptureWindow, NoticesShowNewestFirstWithTheirTimeWholeAndTheStatusFits) {
+  const std::string port = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+  Start(port);
+  QLabel* note = Control<QLabel>(window.get(), IDC_EXPORT_NOTE);
+  EXPECT_TRUE(note->text().startsWith("Not connected to /dev/serial/by-id/")) << note->text().toStdString();
+  EXPECT_TRUE(note->text().endsWith(QChar(0x2026))) << note->text().toStdString();
+  EXPECT_LE(note->fontMetrics().horizontalAdvance(note->text()), note->width());
+  EXPECT_EQ(QString::fromStdString("Not connected to " + port + ": retrying every second"), note->toolTip());
+
+  NoticeArea& notices = window->Notices();
+  while (!notices.Pending().isEmpty()) notices.Dismiss();
+  const QString longer = QString("Cannot open file for writing: ") + QString(300, 'x') + "\nthe end";
+  notices.Notice(QStringLiteral("first"));
+  clock.Set(MakeLocalTime(2026, 12, 7, 10, 31, 5));
+  notices.Notice(longer);
+  EXPECT_EQ("10:31:05  " + longer, notices.Shown());
+  EXPECT_EQ("1 older", Control<QLabel>(&notices, "notice_count")->text());
+  auto* text = Control<QPlainTextEdit>(&notices, "notice_text");
+  ASSERT_NE(nullptr, text);
+  EXPECT_TRUE(text->isReadOnly());
+  QApplication::processEvents();
+  EXPECT_GT(text->verticalScrollBar()->maximum(), 0);  // it scrolls to its end
+  Control<QPushButton>(&notices, "notice_dismiss")->click();
+  EXPECT_EQ("10:30:00  first", notices.Shown());
+}
+
 TEST_F(CaptureWindow, ALostPortIsShownAndReconnected) {
   TempDir dir;
   std::string link = dir / "reader";
@@ -418,13 +449,13 @@ TEST_F(CaptureWindow, ALostPortIsShownAndReconnected) {
   ASSERT_FALSE(window->Notices().Pending().isEmpty());
   EXPECT_TRUE(window->Notices().isVisible());
   QLabel* note = Control<QLabel>(window.get(), IDC_EXPORT_NOTE);
-  EXPECT_TRUE(note->text().contains("lost")) << note->text().toStdString();
+  EXPECT_TRUE(note->toolTip().contains("lost")) << note->toolTip().toStdString();
   Pty second;
   std::filesystem::remove(link);
   std::filesystem::create_symlink(second.path(), link);
   ASSERT_EVENTUALLY(!window->Session().ReconnectPending());
   EXPECT_EQ(2, window->Notices().Pending().size());
-  EXPECT_EQ(QString::fromStdString("Connected to " + link + "; exported when the test ends into:"), note->text());
+  EXPECT_EQ(QString::fromStdString("Connected to " + link + "; exported when the test ends into:"), note->toolTip());
   second.Send("after\r");
   ASSERT_EVENTUALLY(Rows() == 2);
 }

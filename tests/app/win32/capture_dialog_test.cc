@@ -262,6 +262,7 @@ TEST(CaptureDialog, NoticesShowInTheWindowNewestFirstWholeUntilDismissed) {
   std::string rescued = "Cannot open file for writing: X\nwrite failed: No space left on device\nThe report was "
                         "saved instead as " + std::string(200, 'u') + "\\26_12_08_10_30_00.xls";
   c.window.Notices().Notice("first");
+  c.clock.Set(MakeLocalTime(2026, 12, 7, 10, 31, 5));
   c.window.Notices().Notice(rescued);
   HWND text = GetDlgItem(hwnd, NoticePanel::kTextId);
   ASSERT_NE(nullptr, text);
@@ -269,17 +270,19 @@ TEST(CaptureDialog, NoticesShowInTheWindowNewestFirstWholeUntilDismissed) {
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(hwnd, IDC_XLS_HINT)));
   std::string whole = rescued;
   for (size_t at = 0; (at = whole.find('\n', at)) != std::string::npos; at += 2) whole.insert(at, "\r");
-  EXPECT_EQ(whole + "\r\n(1 older)", ItemText(hwnd, NoticePanel::kTextId));
+  EXPECT_EQ("10:31:05  " + whole + "\r\n(1 older)", ItemText(hwnd, NoticePanel::kTextId));
   // Read-only, wrapping and scrolling: the whole text can be read and copied.
   const LONG style = GetWindowLongA(text, GWL_STYLE);
   EXPECT_TRUE((style & ES_READONLY) && (style & ES_MULTILINE) && (style & WS_VSCROLL) && !(style & ES_AUTOHSCROLL));
   EXPECT_GT(SendMessageA(text, EM_GETLINECOUNT, 0, 0), 4);
   SendDlgItemMessageA(hwnd, NoticePanel::kDismissId, BM_CLICK, 0, 0);
-  EXPECT_EQ("first", ItemText(hwnd, NoticePanel::kTextId));
+  EXPECT_EQ("10:30:00  first", ItemText(hwnd, NoticePanel::kTextId));
   SendDlgItemMessageA(hwnd, NoticePanel::kDismissId, BM_CLICK, 0, 0);
   EXPECT_FALSE(IsWindowVisible(text));
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd, IDC_XLS_HINT)));
   EXPECT_TRUE(c.window.boxes.empty());  // no message box on the way
+  // A status too long for its line loses its end, not its beginning.
+  EXPECT_TRUE(GetWindowLongA(GetDlgItem(hwnd, IDC_EXPORT_NOTE), GWL_STYLE) & SS_ENDELLIPSIS);
 }
 
 // Plays the user of the settings dialog the capture window opens modally:
