@@ -61,7 +61,14 @@ void CaptureSession::ApplySettings() {
   SettleReports();
   CheckSettings();
   if (view_) {
-    view_->SetPathHints(ExcelFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.xls",
+    // Every worksheet format the settings ask for, the .xls first.
+    const ExportFormats formats = ReadExportFormats();
+    std::string sheets;
+    const std::pair<bool, const char*> sheetFormats[] = {
+        {formats.xls, ".xls"}, {formats.xlsx, ".xlsx"}, {formats.csv, ".csv"}};
+    for (const auto& [wanted, ext] : sheetFormats)
+      if (wanted) sheets += (sheets.empty() ? "" : ", ") + std::string(ext);
+    view_->SetPathHints(ExcelFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS" + sheets,
                         TextFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.txt");
     view_->SetModelLabel(ModelLabelText());
   }
@@ -72,14 +79,21 @@ void CaptureSession::ApplySettings() {
 void CaptureSession::CheckSettings() {
   std::vector<std::string> problems;
   std::string err;
+  std::string unsaved, unsavedErr;
+  UnsavedReportsFolder(&unsaved, &unsavedErr);
+  const std::string until = "). Until it can, reports are saved in " + unsaved +
+                            " and received lines are missing from the traffic log. Check the drive or share and "
+                            "its permissions, or choose another root folder in Settings.";
+  // Once, not once per file: every report and line would tell it again.
   if (!CreateDataFolders(&err)) {
-    std::string unsaved, unsavedErr;
-    UnsavedReportsFolder(&unsaved, &unsavedErr);
-    // Once, not once per file: every report and line would tell it again.
-    problems.push_back("The root folder " + ReadRootFolder("") + " cannot be made (" + err +
-                       "). Until it can, reports are saved in " + unsaved +
-                       " and received lines are missing from the traffic log. Check the drive or "
-                       "share, or choose another root folder in Settings.");
+    problems.push_back("The root folder " + ReadRootFolder("") + " cannot be made (" + err + until);
+  } else {
+    // A root the user may not write (mode 555, a read-only share) is there,
+    // but its folders are not: each file would fail later with "No such
+    // file or directory", hiding the cause, which is told here.
+    for (const std::string& folder : {ExcelFolder(), TextFolder(), LogFolder()}) {
+      if (!MakeDirectories(folder, &err)) problems.push_back("The folder " + folder + " cannot be made (" + err + until);
+    }
   }
   for (std::string& problem : SettingsProblems()) problems.push_back(std::move(problem));
   for (const std::string& problem : problems) {

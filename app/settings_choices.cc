@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "app/settings.h"
 #include "serial/port_enumeration.h"
@@ -85,6 +87,25 @@ SettingsChoices OpenSettingsChoices(const std::vector<std::string>& ports, const
   // model's root. The first entry's own root is shown instead.
   c.root = m < 0 && ReadModel() == InstrumentModel::None ? RootForModel(c.models[0]) : ReadRootFolder("");
   return c;
+}
+
+bool CheckRootChoice(const std::string& root, std::string* why) {
+  // Stored, such a root would fail every report until the user found out
+  // why; the dialog is the one place where the user is there to hear it.
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (fs::path at(root); !at.empty(); at = at.parent_path()) {
+    const fs::file_status status = fs::status(at, ec);
+    if (fs::exists(status)) {
+      if (fs::is_directory(status)) return true;
+      if (why)
+        *why = "The root folder " + root + " cannot be used: " + at.string() +
+               " is a file, not a folder. Choose a folder for the reports.";
+      return false;
+    }
+    if (at == at.parent_path()) break;
+  }
+  return true;
 }
 
 std::string RootForModel(const std::string& modelEntry) { return ReadRootFolder(modelEntry); }

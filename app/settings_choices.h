@@ -53,6 +53,12 @@ SettingsChoices OpenSettingsChoices(const std::vector<std::string>& ports,
 /// `modelEntry`: its stored root, else its built-in one.
 std::string RootForModel(const std::string& modelEntry);
 
+/// OK's check of the root edit's text: true when it is empty (the stored
+/// root stays), names a folder, or names a place where one can be made;
+/// otherwise false with `why`, naming the file that stands at the root or
+/// at a level above it.
+bool CheckRootChoice(const std::string& root, std::string* why);
+
 /// OK: stores the port entry `port` (none when -1 or the entry is empty:
 /// the stored port stays) as "ComPort", `model` (when not empty) as
 /// "DevType" and `root` (when both are not empty) as the model's root key. False with `err` when the

@@ -101,6 +101,12 @@ void SettingsDialog::OnBrowse() {
 }
 
 void SettingsDialog::accept() {
+  std::string why;
+  if (!CheckRootChoice(Local(root_->text()), &why)) {
+    QMessageBox::warning(this, QStringLiteral("Root Folder"), Local(why));
+    root_->setFocus();
+    return;  // the dialog stays open for another choice
+  }
   // Failed writes go unnoticed, as with every setting.
   StoreSettingsChoices(choices_, port_->currentIndex(), Local(model_->currentText()), Local(root_->text()));
   QDialog::accept();

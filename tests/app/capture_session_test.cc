@@ -161,6 +161,28 @@ TEST(CaptureSessionWindow, AReportWhoseFilesFailIsToldOnceNamingEveryFile) {
   }
 }
 
+// The hints name every worksheet format asked for; a data folder that
+// cannot be made below a root that is there is told with its own cause.
+TEST(CaptureSessionWindow, SettingsShowEveryFormatAndTheFirstCauseOfAMissingFolder) {
+  WindowSession w;
+  WriteSetting("ExportFormats", "csv, xlsx");
+  MakeDirectories(w.env.dir() / "root");
+  WriteFileBytes(w.env.dir() / "root" + kPathSeparator + "Text", "in the way");
+  w.session.StartUp();
+  ASSERT_EQ(w.view.Calls("hints").size(), 1u);
+  EXPECT_EQ(w.view.Calls("hints")[0].find("hints " + ExcelFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.xlsx, .csv | "),
+            0u)
+      << w.view.Calls("hints")[0];
+  std::vector<std::string> told;
+  for (const std::string& n : w.notices.notices)
+    if (n.rfind("The folder ", 0) == 0) told.push_back(n);
+  ASSERT_EQ(told.size(), 1u) << ::testing::PrintToString(w.notices.notices);
+  std::string err;
+  MakeDirectories(TextFolder(), &err);
+  EXPECT_EQ(told[0].rfind("The folder " + TextFolder() + " cannot be made (" + err + "). Until it can", 0), 0u)
+      << told[0];
+}
+
 TEST(CaptureSessionWindow, ASuccessfulOrEmptyClosingShowsNothing) {
   for (bool pending : {true, false}) {
     WindowSession w;

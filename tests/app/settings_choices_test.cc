@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/settings.h"
+#include "platform/platform.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -30,6 +31,32 @@ TEST(FindComboEntry, StartsAtTheSecondEntryAndWraps) {
   EXPECT_EQ(0, FindComboEntry({"6310", "6350"}, "6310", true));
   EXPECT_EQ(-1, FindComboEntry({"63"}, "6310", true));
   EXPECT_EQ(-1, FindComboEntry({}, "x", true));
+}
+
+TEST(CheckRootChoice, RefusesOnlyARootThatIsOrLiesBelowAFile) {
+  TempDir dir;
+  const std::string sep = kPathSeparator;
+  const std::string file = dir / "notes.txt";
+  WriteFileBytes(file, "a file");
+  struct Case {
+    std::string root;
+    bool refused;  // naming the file
+  } cases[] = {
+      {"", false},
+      {dir.path(), false},
+      {dir / "new" + sep + "deeper", false},
+      {file, true},
+      {file + sep + "root", true},
+  };
+  for (const Case& c : cases) {
+    std::string why;
+    EXPECT_EQ(!c.refused, CheckRootChoice(c.root, &why)) << c.root;
+    if (c.refused) {
+      EXPECT_EQ("The root folder " + c.root + " cannot be used: " + file +
+                    " is a file, not a folder. Choose a folder for the reports.",
+                why);
+    }
+  }
 }
 
 TEST(SettingsChoices, PreselectTheStoredPortByNameOrTheFirstAndTheModelByPrefix) {

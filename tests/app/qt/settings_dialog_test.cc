@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -114,6 +115,29 @@ TEST(SettingsDialog, AStoredLinkNotListedIsItsOwnFirstEntry) {
   EXPECT_EQ(QString::fromStdString(gone), d.port()->currentText());
   d.Ok();
   EXPECT_EQ(gone, ReadComPort());
+}
+
+TEST(SettingsDialog, ARootThatIsAFileIsRefusedAndTheDialogStaysOpen) {
+  IsolatedSettings settings;
+  TempDir dir;
+  const std::string file = dir / "notes.txt";
+  WriteFileBytes(file, "a file");
+  Dialog d({"ttyUSB1"});
+  d.dialog.show();
+  d.root()->setText(QString::fromStdString(file + "/root"));
+  QString told;
+  WhenModal<QMessageBox>([&](QMessageBox* box) {
+    told = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+  d.Ok();
+  EXPECT_TRUE(told.contains(QString::fromStdString(file + " is a file, not a folder"))) << told.toStdString();
+  EXPECT_TRUE(d.dialog.isVisible());
+  EXPECT_EQ("<missing>", ReadFileBytes(SettingsFilePath()));
+  d.root()->setText(QString::fromStdString(dir / "root"));
+  d.Ok();
+  EXPECT_EQ(QDialog::Accepted, d.dialog.result());
+  EXPECT_EQ(dir / "root", ReadRootFolder("6310"));
 }
 
 TEST(SettingsDialog, NoPortListedKeepsTheStoredPort) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -285,26 +286,31 @@ TEST(CaptureDialog, NoticesShowInTheWindowNewestFirstWholeUntilDismissed) {
   EXPECT_TRUE(GetWindowLongA(GetDlgItem(hwnd, IDC_EXPORT_NOTE), GWL_STYLE) & SS_ENDELLIPSIS);
 }
 
-// Plays the user of the settings dialog the capture window opens modally:
-// waits for it, picks port entry `port` (unless -1) and clicks `button`.
-std::thread AnswerSettings(int port, int button) {
-  return std::thread([port, button] {
+// Plays the user of a dialog or box the test opens modally: waits for the
+// one titled `title` and hands it to `act`.
+std::thread WhenShown(const char* title, std::function<void(HWND)> act) {
+  return std::thread([title, act] {
     for (int i = 0; i < 200; ++i) {
       HWND dialog = nullptr;
       // This test program's own: other tests may run beside it.
-      for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", "Settings"); w;
-           w = FindWindowExA(nullptr, w, "#32770", "Settings")) {
+      for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", title); w;
+           w = FindWindowExA(nullptr, w, "#32770", title)) {
         DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
         if (pid == GetCurrentProcessId() && IsWindowVisible(w)) dialog = w;
       }
-      if (dialog) {
-        if (port >= 0) SendDlgItemMessageA(dialog, IDC_PORT, CB_SETCURSEL, port, 0);
-        PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
-        return;
-      }
+      if (dialog) return act(dialog);
       Sleep(50);
     }
+  });
+}
+
+// The settings dialog's user picks port entry `port` (unless -1) and clicks
+// `button`.
+std::thread AnswerSettings(int port, int button) {
+  return WhenShown("Settings", [port, button](HWND dialog) {
+    if (port >= 0) SendDlgItemMessageA(dialog, IDC_PORT, CB_SETCURSEL, port, 0);
+    PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
   });
 }
 
@@ -408,6 +414,29 @@ TEST(SettingsDialog, PreselectsTheStoredPortOrTheFirstAndStoresItOnOK) {
   s.Click(IDOK);
   EXPECT_EQ(nullptr, s.dialog.GetSafeHwnd());
   EXPECT_EQ("COM1", ReadComPort());
+}
+
+TEST(SettingsDialog, ARootThatIsAFileIsRefusedAndTheDialogStaysOpen) {
+  Settings s({"COM1"});
+  const std::string file = s.env.dir() / "notes.txt";
+  WriteFileBytes(file, "a file");
+  HWND hwnd = s.Open();
+  ASSERT_NE(nullptr, hwnd);
+  SetDlgItemTextA(hwnd, IDC_ROOT, (file + "\\root").c_str());
+  std::string told;
+  std::thread user = WhenShown("Root Folder", [&told](HWND box) {
+    told = ItemText(box, 0xFFFF);  // a message box's text
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  s.Click(IDOK);
+  user.join();
+  EXPECT_NE(std::string::npos, told.find(file + " is a file, not a folder")) << told;
+  EXPECT_EQ(hwnd, s.dialog.GetSafeHwnd());  // still open
+  EXPECT_EQ("<missing>", ReadFileBytes(SettingsFilePath()));
+  SetDlgItemTextA(hwnd, IDC_ROOT, "C:\\lab");
+  s.Click(IDOK);
+  EXPECT_EQ(nullptr, s.dialog.GetSafeHwnd());
+  EXPECT_EQ("C:\\lab", ReadRootFolder("6310"));
 }
 
 TEST(SettingsDialog, AModelChangeShowsItsRootAndOKStoresOnlyThatModelsRoot) {
