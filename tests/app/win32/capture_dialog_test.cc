@@ -188,6 +188,22 @@ TEST(CaptureDialog, ListShowsEveryLineFromTheStoreAndClearScreenEmptiesOnlyTheLi
   EXPECT_EQ(5001, SendDlgItemMessageA(hwnd, IDC_LINES, LB_GETCURSEL, 0, 0));
   UpdateWindow(hwnd);  // the rows draw from the store
 
+  // A line wider than the list scrolls into view.
+  RECT client{};
+  GetClientRect(GetDlgItem(hwnd, IDC_LINES), &client);
+  EXPECT_LT(SendDlgItemMessageA(hwnd, IDC_LINES, LB_GETHORIZONTALEXTENT, 0, 0), client.right);
+  const std::string wide = std::string(400, 'W') + "\r\n";
+  c.window.Session().FeedBytes(wide.data(), wide.size());
+  c.window.Lines().Publish();
+  HDC dc = GetDC(hwnd);
+  HGDIOBJ old = SelectObject(dc, c.window.ListFont());
+  SIZE extent{};
+  GetTextExtentPoint32A(dc, wide.data(), 400, &extent);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd, dc);
+  EXPECT_GE(SendDlgItemMessageA(hwnd, IDC_LINES, LB_GETHORIZONTALEXTENT, 0, 0), extent.cx);
+  EXPECT_TRUE(GetWindowLongA(GetDlgItem(hwnd, IDC_LINES), GWL_STYLE) & WS_HSCROLL);
+
   SendDlgItemMessageA(hwnd, IDC_CLEAR_SCREEN, BM_CLICK, 0, 0);
   EXPECT_EQ(0, c.ListCount());
   EXPECT_EQ(0u, c.window.Lines().Store().Size());
