@@ -413,7 +413,7 @@ struct Settings {
   SettingsDialog dialog;
 };
 
-TEST(SettingsDialog, PreselectsTheStoredPortOrTheFirstAndStoresItOnOK) {
+TEST(SettingsDialog, PreselectsTheStoredPortEvenWhenUnlistedAndStoresItOnOK) {
   {
     Settings s({"COM1", "COM3", "COM4"});
     WriteSetting("ComPort", "com4");
@@ -426,10 +426,10 @@ TEST(SettingsDialog, PreselectsTheStoredPortOrTheFirstAndStoresItOnOK) {
   Settings s({"COM1", "COM3", "COM4"});
   WriteSetting("ComPort", "COM7");
   ASSERT_NE(nullptr, s.Open());
-  EXPECT_EQ("COM1", s.Selected(IDC_PORT));
+  EXPECT_EQ("COM7", s.Selected(IDC_PORT));  // not silently another port
   s.Click(IDOK);
   EXPECT_EQ(nullptr, s.dialog.GetSafeHwnd());
-  EXPECT_EQ("COM1", ReadComPort());
+  EXPECT_EQ("COM7", ReadComPort());
 }
 
 TEST(SettingsDialog, ARootThatIsAFileIsRefusedAndTheDialogStaysOpen) {
