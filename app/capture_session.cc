@@ -26,7 +26,10 @@ CaptureSession::CaptureSession(Clock& clock, NoticeSink& notices, LineList& list
       log_(clock, &notices_),
       collector_(clock, notices_, ReadExportTarget),
       receiver_(log_, this, list) {
-  collector_.SetFinishedSink([this](const FinishedReport& report) { OnReportFinished(report); });
+  collector_.SetFinishedSink([this](const FinishedReport& report) {
+    notices_.Flush();
+    OnReportFinished(report);
+  });
 }
 
 CaptureSession::~CaptureSession() { FinishDeliveries(); }
@@ -94,7 +97,14 @@ void CaptureSession::ApplySettings() {
   SettleReports();
   CheckSettings();
   if (view_) {
-    view_->SetPathHints(ExcelFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.xls",
+    // Every worksheet format the settings ask for, the .xls first.
+    const ExportFormats formats = ReadExportFormats();
+    std::string sheets;
+    const std::pair<bool, const char*> sheetFormats[] = {
+        {formats.xls, ".xls"}, {formats.xlsx, ".xlsx"}, {formats.csv, ".csv"}};
+    for (const auto& [wanted, ext] : sheetFormats)
+      if (wanted) sheets += (sheets.empty() ? "" : ", ") + std::string(ext);
+    view_->SetPathHints(ExcelFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS" + sheets,
                         TextFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.txt");
     view_->SetModelLabel(ModelLabelText());
   }
@@ -107,14 +117,21 @@ void CaptureSession::ApplySettings() {
 void CaptureSession::CheckSettings() {
   std::vector<std::string> problems;
   std::string err;
+  std::string unsaved, unsavedErr;
+  UnsavedReportsFolder(&unsaved, &unsavedErr);
+  const std::string until = "). Until it can, reports are saved in " + unsaved +
+                            " and received lines are missing from the traffic log. Check the drive or share and "
+                            "its permissions, or choose another root folder in Settings.";
+  // Once, not once per file: every report and line would tell it again.
   if (!CreateDataFolders(&err)) {
-    std::string unsaved, unsavedErr;
-    UnsavedReportsFolder(&unsaved, &unsavedErr);
-    // Once, not once per file: every report and line would tell it again.
-    problems.push_back("The root folder " + ReadRootFolder("") + " cannot be made (" + err +
-                       "). Until it can, reports are saved in " + unsaved +
-                       " and received lines are missing from the traffic log. Check the drive or "
-                       "share, or choose another root folder in Settings.");
+    problems.push_back("The root folder " + ReadRootFolder("") + " cannot be made (" + err + until);
+  } else {
+    // A root the user may not write (mode 555, a read-only share) is there,
+    // but its folders are not: each file would fail later with "No such
+    // file or directory", hiding the cause, which is told here.
+    for (const std::string& folder : {ExcelFolder(), TextFolder(), LogFolder()}) {
+      if (!MakeDirectories(folder, &err)) problems.push_back("The folder " + folder + " cannot be made (" + err + until);
+    }
   }
   for (std::string& problem : SettingsProblems()) problems.push_back(std::move(problem));
   for (const std::string& problem : problems) {
@@ -126,8 +143,11 @@ void CaptureSession::CheckSettings() {
 void CaptureSession::StartUp() {
   if (shutDown_) return;
   std::string err;
+  bool connected = Connect(&err);
+  if (!connected) RetryUnopenedPort(&err);
+  ShowPortStatus();
   // Nothing is captured yet, so this box may wait for the user.
-  if (!Connect(&err) && view_) view_->ShowConnectError(err, true);
+  if (!connected && view_) view_->ShowConnectError(err, true);
   ApplySettings();
   // A capture killed last time may have left half an export behind: its
   // temporary file goes, and the user learns which report to export again.
@@ -135,10 +155,24 @@ void CaptureSession::StartUp() {
   ShowPortStatus();
 }
 
+void CaptureSession::RetryUnopenedPort(std::string* err) {
+  // An adapter plugged in after the start is taken up without a click,
+  // just as one pulled out and put back.
+  reconnectPending_ = true;
+  portLost_ = false;
+  *err += ". Harrow tries again every second: plug in the adapter, or pick the reader's port in Settings.";
+}
+
+bool CaptureSession::MayEnd() {
+  if (shutDown_ || !port_.IsOpen() || !view_) return true;
+  return view_->Confirm(kEndQuestion);
+}
+
 bool CaptureSession::ConnectCommand() {
   if (shutDown_) return false;
   std::string err;
   bool connected = Connect(&err);
+  if (!connected) RetryUnopenedPort(&err);
   ShowPortStatus();
   if (!connected) ShowConnectError(err);
   return connected;
@@ -148,6 +182,10 @@ void CaptureSession::OnSettingsConfirmed() {
   if (shutDown_) return;
   std::string err;
   bool ok = ApplyConfirmedSettings(&err);
+  if (!ok) RetryUnopenedPort(&err);
+  // The same port, still closed (only the model changed, say): tried now
+  // rather than at the next tick.
+  if (ok && !port_.IsOpen()) TryReconnect();
   ShowPortStatus();
   if (!ok) ShowConnectError(err);
 }
@@ -159,11 +197,12 @@ void CaptureSession::OnRetryTimer() {
 }
 
 std::string CaptureSession::PortStatusText() const {
-  if (reconnectPending_) return "Connection to " + comPort_ + " lost: reconnecting every second";
+  if (reconnectPending_ && portLost_) return "Connection to " + comPort_ + " lost: reconnecting every second";
   // Once the start-up's error box is closed nothing else would tell that
   // no line can arrive.
+  if (reconnectPending_) return "Not connected to " + comPort_ + ": retrying every second";
   if (!port_.IsOpen()) return "Not connected to " + comPort_ + ": use (Re)Connect or Settings";
-  return "Data is exported automatically when the test ends into:";
+  return "Connected to " + comPort_ + "; exported when the test ends into:";
 }
 
 void CaptureSession::ShowPortStatus() {
@@ -247,6 +286,7 @@ void CaptureSession::Shutdown() {
   ClosePort();
   WriteGlimmerComPort(comPort_);
   FinishDeliveries();
+  notices_.Flush();
   std::vector<std::string> kept = notices_.TakeKept();
   if (!view_ || kept.empty()) return;
   std::string text;
@@ -258,6 +298,27 @@ void CaptureSession::Shutdown() {
 }
 
 void CaptureSession::NoticeRelay::Notice(const std::string& text) {
+  // Each file of a report that could not be written where it belongs
+  // begins so (the export's own wording).
+  if (text.rfind("Cannot open file for writing: ", 0) == 0) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held_ += (held_.empty() ? "" : "\n") + text;
+    return;
+  }
+  Flush();
+  Pass(text);
+}
+
+void CaptureSession::NoticeRelay::Flush() {
+  std::string held;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held.swap(held_);
+  }
+  if (!held.empty()) Pass(held);
+}
+
+void CaptureSession::NoticeRelay::Pass(const std::string& text) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (keeping_) kept_.push_back(text);
@@ -323,6 +384,8 @@ bool CaptureSession::OpenPort(const std::string& name, std::string* err) {
 bool CaptureSession::Connect(std::string* err) {
   if (port_.IsOpen()) port_.Close();
   reconnectPending_ = false;
+  // A stable name of the port before must not be retried for this one.
+  reopenName_.clear();
   comPort_ = ReadComPort();
   if (!OpenPort(comPort_, err)) return false;
   reopenName_ = StablePortName(comPort_);
@@ -352,6 +415,7 @@ void CaptureSession::OnPortLost() {
   OnSerialMessage(ReceivePath::kRxChar, &portReader_);
   port_.Close();
   reconnectPending_ = true;
+  portLost_ = true;
   std::string text = "Lost the connection to the port " + comPort_ +
                      "; reconnecting every second. Lines received so far are kept.";
   log_.WriteEvent(text);
@@ -363,7 +427,9 @@ bool CaptureSession::TryReconnect() {
   if (!reconnectPending_) return port_.IsOpen();
   if (!OpenPort(reopenName_.empty() ? comPort_ : reopenName_, nullptr)) return false;
   reconnectPending_ = false;
-  std::string text = "Reconnected to the port " + comPort_ + ".";
+  if (reopenName_.empty()) reopenName_ = StablePortName(comPort_);
+  std::string text = (portLost_ ? "Reconnected to the port " : "Connected to the port ") + comPort_ + ".";
+  portLost_ = false;
   log_.WriteEvent(text);
   notices_.Notice(text);
   return true;

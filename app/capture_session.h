@@ -81,10 +81,18 @@ class CaptureSession : private LineConsumer {
   /// The front end's one-second timer: one reconnection attempt while a
   /// lost port waits (TryReconnect), then the port status refreshed.
   void OnRetryTimer();
-  /// The line above the path hints: the export note while the port is
-  /// open; while a lost port waits to come back, that it is lost and being
-  /// reconnected; otherwise that the port is not connected.
+  /// The line above the path hints: that the port is connected and where
+  /// exports go while it is open; while a lost port waits to come back,
+  /// that it is lost and being reconnected; while a port that never opened
+  /// is retried, that it is not connected yet; otherwise that it is not
+  /// connected.
   std::string PortStatusText() const;
+  /// Escape, or Enter on the list: true when the capture may end now. With
+  /// the port open the view asks first (No preselected); a closed port has
+  /// nothing left to lose.
+  bool MayEnd();
+  static constexpr const char* kEndQuestion =
+      "End the capture? Reports that arrive afterwards will not be saved.";
 
   /// Brings folders, view, log and report handler in line with the stored
   /// settings: creates the data folders, shows the path hints and the model
@@ -131,7 +139,8 @@ class CaptureSession : private LineConsumer {
   /// log marked, and reconnection starts (see TryReconnect); anything else
   /// goes to the receive path with the port as the byte source.
   void OnPortMessage(uint32_t wParam, uint32_t lParam);
-  /// True while a lost port waits to be reopened.
+  /// True while a lost port, or one the window could not open, waits to be
+  /// (re)opened.
   bool ReconnectPending() const { return reconnectPending_; }
   /// Tries once to reopen a lost port under its stable name, without
   /// waiting; the caller repeats it every second while ReconnectPending().
@@ -170,22 +179,31 @@ class CaptureSession : private LineConsumer {
   void OnPortLost();
   void ShowPortStatus();
   void ShowConnectError(const std::string& err);
+  // After the window failed to open the port: it is tried every second
+  // from now on, as a lost one is, and the error says what to do next.
+  void RetryUnopenedPort(std::string* err);
 
   // Passes the notices on, and keeps a copy of them while the session
-  // closes: the window that shows them is going away by then. Notices may
-  // come from the report thread.
+  // closes: the window that shows them is going away by then. A report's
+  // failed files (its .txt, then each worksheet format) are told as one
+  // notice: the failures are held until the report is finished (Flush) or
+  // another notice comes. Notices may come from the report thread.
   class NoticeRelay : public NoticeSink {
    public:
     explicit NoticeRelay(NoticeSink& target) : target_(target) {}
     void Notice(const std::string& text) override;
+    void Flush();
     void StartKeeping();
     std::vector<std::string> TakeKept();
 
    private:
+    void Pass(const std::string& text);
+
     NoticeSink& target_;
     std::mutex mutex_;
     bool keeping_ = false;
     std::vector<std::string> kept_;
+    std::string held_;  // the finishing report's failed files so far
   };
 
   // The receive path reads the port through this: non-blocking reads of
@@ -212,6 +230,7 @@ class CaptureSession : private LineConsumer {
   std::mutex openedPortMutex_;
   std::string openedPort_, openedStablePort_;
   bool reconnectPending_ = false;
+  bool portLost_ = false;  // the pending port was open before
   // BytesReceived() when the unfinished line was last logged.
   uint64_t unfinishedLoggedAt_ = 0;
   // Numbers each opening, passed as the notifications' user value, so that

@@ -20,6 +20,8 @@ class CaptureView {
   /// window is shown) the call returns when the user has closed the box,
   /// otherwise it returns at once and the capture goes on behind the box.
   virtual void ShowConnectError(const std::string& text, bool modal) = 0;
+  /// Asks `question` modally with Yes and No, No preselected; true for Yes.
+  virtual bool Confirm(const std::string& question) = 0;
   /// What went wrong while the window was closing (a failed export of the
   /// last report): shown modally, as nothing else will show it; the session
   /// has printed it on standard error already.

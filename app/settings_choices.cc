@@ -2,10 +2,13 @@
 
 #include <cctype>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "app/settings.h"
 #include "serial/port_enumeration.h"
 #include "serial/port_name.h"
+#include "serial/serial_device.h"
 
 namespace {
 
@@ -39,14 +42,15 @@ void PreselectPort(SettingsChoices& c, const PortResolver& resolve) {
       }
     }
   }
-  // A path of the user's own that is not there now (an unplugged adapter's
-  // link) is offered as it is rather than silently replaced.
-  if (IsPortPath(stored)) {
-    c.ports.insert(c.ports.begin(), stored);
-    c.port = 0;
+  // A port that is not there now (an unplugged adapter, or its link) is
+  // offered as it is: OK with another port silently in its place would
+  // move the capture to a device the user never chose.
+  if (stored.empty()) {
+    c.port = c.ports.empty() ? -1 : 0;
     return;
   }
-  c.port = c.ports.empty() ? -1 : 0;
+  c.ports.insert(c.ports.begin(), stored);
+  c.port = 0;
 }
 
 }  // namespace
@@ -67,7 +71,29 @@ std::vector<std::string> SystemPortNames(std::string* err) {
   }
   std::vector<std::string> names;
   for (const ComPortInfo& p : ports) names.push_back(p.portName);
-  return names;
+  return WithStableNames(names, [](const std::string& name) { return StablePortName(name); });
+}
+
+std::vector<std::string> WithStableNames(const std::vector<std::string>& names,
+                                         const std::function<std::string(const std::string&)>& stable) {
+  std::vector<std::string> all;
+  for (const std::string& name : names) {
+    all.push_back(name);
+    // The name that finds the same adapter after it was plugged into
+    // another socket, which is the one a lab should keep.
+    std::string other = stable(name);
+    if (other != name) all.push_back(std::move(other));
+  }
+  return all;
+}
+
+int ChoosePortEntry(SettingsChoices& choices, const std::string& typed, int selected) {
+  const int count = static_cast<int>(choices.ports.size());
+  if (typed.empty() || (selected >= 0 && selected < count && choices.ports[selected] == typed)) return selected;
+  for (int i = 0; i < count; ++i)
+    if (choices.ports[i] == typed) return i;
+  choices.ports.push_back(typed);
+  return count;
 }
 
 std::string SystemPortResolver(const std::string& portName) { return ResolvedPortDevice(portName); }
@@ -85,6 +111,25 @@ SettingsChoices OpenSettingsChoices(const std::vector<std::string>& ports, const
   // model's root. The first entry's own root is shown instead.
   c.root = m < 0 && ReadModel() == InstrumentModel::None ? RootForModel(c.models[0]) : ReadRootFolder("");
   return c;
+}
+
+bool CheckRootChoice(const std::string& root, std::string* why) {
+  // Stored, such a root would fail every report until the user found out
+  // why; the dialog is the one place where the user is there to hear it.
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (fs::path at(root); !at.empty(); at = at.parent_path()) {
+    const fs::file_status status = fs::status(at, ec);
+    if (fs::exists(status)) {
+      if (fs::is_directory(status)) return true;
+      if (why)
+        *why = "The root folder " + root + " cannot be used: " + at.string() +
+               " is a file, not a folder. Choose a folder for the reports.";
+      return false;
+    }
+    if (at == at.parent_path()) break;
+  }
+  return true;
 }
 
 std::string RootForModel(const std::string& modelEntry) { return ReadRootFolder(modelEntry); }

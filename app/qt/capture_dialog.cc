@@ -73,7 +73,7 @@ QString Local(const std::string& text) { return QString::fromLocal8Bit(text.c_st
 
 CaptureDialog::CaptureDialog(Clock& clock, QWidget* parent)
     : QDialog(parent),
-      notices_(new NoticeArea(this)),
+      notices_(new NoticeArea(clock, this)),
       lines_(new LineListModel(this)),
       session_(clock, *notices_, *lines_) {
   setObjectName(ControlName(IDD_CAPTURE));
@@ -186,7 +186,12 @@ void CaptureDialog::SetModelLabel(const std::string& text) { modelLabel_->SetLab
 void CaptureDialog::SetPortStatus(const std::string& text, bool alert) {
   QPalette pal = palette();
   if (alert) pal.setColor(QPalette::WindowText, QColor(200, 0, 0));
-  exportNote_->setText(Local(text));
+  // Right-aligned, a text too long for the line (a port's long stable name)
+  // would lose its beginning, which says what the state is: it loses its
+  // end instead, and the whole text is the tooltip.
+  const QString whole = Local(text);
+  exportNote_->setText(exportNote_->fontMetrics().elidedText(whole, Qt::ElideRight, exportNote_->width()));
+  exportNote_->setToolTip(whole);
   exportNote_->setPalette(pal);
 }
 
@@ -236,15 +241,29 @@ bool CaptureDialog::nativeEvent(const QByteArray& eventType, void* message, qint
 }
 
 void CaptureDialog::keyPressEvent(QKeyEvent* event) {
-  // Enter ends the window as the template's OK does; a focused button has
-  // taken it before it gets here.
+  // Enter ends the window as the template's OK does, Escape as its Cancel;
+  // a focused button has taken Enter before it gets here. Either is easily
+  // pressed by mistake, so with the port open the user is asked first.
   if (event->modifiers() == Qt::NoModifier || (event->modifiers() & Qt::KeypadModifier)) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-      accept();
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter || event->key() == Qt::Key_Escape) {
+      if (!session_.MayEnd()) return;
+      if (enter)
+        accept();
+      else
+        reject();
       return;
     }
   }
   QDialog::keyPressEvent(event);
+}
+
+bool CaptureDialog::Confirm(const std::string& question) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Harrow"), Local(question),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setObjectName(QStringLiteral("end_question"));
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
 }
 
 void CaptureDialog::RequestClose() {

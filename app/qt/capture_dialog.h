@@ -94,6 +94,7 @@ class CaptureDialog : public QDialog, public MessageWindow, private MessageSink,
   void SetPortStatus(const std::string& text, bool alert) override;
   void ShowConnectError(const std::string& text, bool modal) override;
   void ShowClosingNotices(const std::string& text) override;
+  bool Confirm(const std::string& question) override;
 
   NoticeArea* notices_ = nullptr;
   LineListModel* lines_ = nullptr;

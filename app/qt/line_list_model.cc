@@ -30,7 +30,9 @@ void LineListModel::Clear() {
 int LineListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shown_; }
 
 QVariant LineListModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= shown_) return {};
+  // The view cuts a line too long for it with "...": its tooltip shows it
+  // whole.
+  if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid() || index.row() >= shown_) return {};
   // Received bytes are shown as they came, one character per byte.
   std::string_view line = store_.At(static_cast<size_t>(index.row()));
   return QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size()));

@@ -1,5 +1,6 @@
 #include "app/qt/settings_dialog.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -46,6 +47,10 @@ SettingsDialog::SettingsDialog(const PortLister& ports, QWidget* parent, const P
   Place(portText, u, 7, 8, 68, 8);
   port_ = new QComboBox(this);
   port_->setObjectName(ControlName(IDC_PORT));
+  // A port path (a stable link, a device the list does not know) may be
+  // typed.
+  port_->setEditable(true);
+  port_->setInsertPolicy(QComboBox::NoInsert);
   PlaceCombo(port_, u, 85, 7, 59);
   auto* modelText = new QLabel(QStringLiteral("Device Connected:"), this);
   Place(modelText, u, 7, 36, 66, 8);
@@ -77,8 +82,17 @@ SettingsDialog::SettingsDialog(const PortLister& ports, QWidget* parent, const P
 
   choices_ = OpenSettingsChoices(ports(), resolve);
   for (const std::string& name : choices_.models) model_->addItem(Local(name));
-  for (const std::string& name : choices_.ports) port_->addItem(Local(name));
+  int widest = 0;
+  for (const std::string& name : choices_.ports) {
+    port_->addItem(Local(name));
+    widest = std::max(widest, port_->fontMetrics().horizontalAdvance(Local(name)));
+  }
+  // The box keeps its narrow place; its list and its tooltip show a long
+  // stable name whole.
+  port_->view()->setMinimumWidth(widest + 2 * port_->iconSize().width());
+  connect(port_, &QComboBox::currentTextChanged, port_, &QWidget::setToolTip);
   port_->setCurrentIndex(choices_.port);
+  port_->setToolTip(port_->currentText());
   model_->setCurrentIndex(choices_.model);
   root_->setText(Local(choices_.root));
 
@@ -101,7 +115,14 @@ void SettingsDialog::OnBrowse() {
 }
 
 void SettingsDialog::accept() {
+  std::string why;
+  if (!CheckRootChoice(Local(root_->text()), &why)) {
+    QMessageBox::warning(this, QStringLiteral("Root Folder"), Local(why));
+    root_->setFocus();
+    return;  // the dialog stays open for another choice
+  }
   // Failed writes go unnoticed, as with every setting.
-  StoreSettingsChoices(choices_, port_->currentIndex(), Local(model_->currentText()), Local(root_->text()));
+  const int port = ChoosePortEntry(choices_, Local(port_->currentText()), port_->currentIndex());
+  StoreSettingsChoices(choices_, port, Local(model_->currentText()), Local(root_->text()));
   QDialog::accept();
 }

@@ -15,7 +15,7 @@ constexpr int kCoveredByNotices[] = {IDC_EXPORT_NOTE, IDC_XLS_HINT, IDC_TXT_HINT
 }  // namespace
 
 CaptureDialog::CaptureDialog(Clock& clock)
-    : session_(clock, notices_, lines_), serialMessage_(DefaultComMessage()) {
+    : notices_(clock), session_(clock, notices_, lines_), serialMessage_(DefaultComMessage()) {
   session_.SetMessageWindow(this);
   session_.SetView(this);
 }
@@ -31,6 +31,11 @@ BOOL CaptureDialog::OnInitDialog() {
   HWND hwnd = GetSafeHwnd();
   lines_.Attach(GetDlgItem(hwnd, IDC_LINES), ListFont());
   notices_.Create(hwnd, kCoveredByNotices, static_cast<int>(std::size(kCoveredByNotices)));
+  // Right-aligned, a status too long for its line (a port's long stable
+  // name) would wrap out of sight; it loses its end instead, keeping the
+  // beginning that says what the state is.
+  HWND note = GetDlgItem(hwnd, IDC_EXPORT_NOTE);
+  SetWindowLongA(note, GWL_STYLE, GetWindowLongA(note, GWL_STYLE) | SS_ENDELLIPSIS);
   // Connects first (a failure shown before the window is), then applies
   // the settings.
   session_.StartUp();
@@ -64,14 +69,18 @@ void CaptureDialog::ShutDown() {
 }
 
 void CaptureDialog::OnOK() {
-  // Enter outside a focused button ends the window as the template's OK.
+  // Enter outside a focused button ends the window as the template's OK;
+  // pressed by mistake on the list, it would end a running capture.
+  if (!session_.MayEnd()) return;
   ShutDown();
   EndDialog(IDOK);
 }
 
 void CaptureDialog::OnCancel() {
   // Escape, the hidden Close button and (through the default WM_CLOSE) the
-  // close box.
+  // close box. The close box has shut the session down already, so only
+  // the keys ask.
+  if (!session_.MayEnd()) return;
   ShutDown();
   EndDialog(IDCANCEL);
 }
@@ -169,8 +178,12 @@ LRESULT CaptureDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, bo
   return CaptureWindow::WindowProc(message, wParam, lParam, handled);
 }
 
-void CaptureDialog::ShowMessageBox(const std::string& text, UINT type) {
-  MessageBoxA(GetSafeHwnd(), text.c_str(), "Harrow", type);
+int CaptureDialog::ShowMessageBox(const std::string& text, UINT type) {
+  return MessageBoxA(GetSafeHwnd(), text.c_str(), "Harrow", type);
+}
+
+bool CaptureDialog::Confirm(const std::string& question) {
+  return ShowMessageBox(question, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 void CaptureDialog::Post(uint32_t message, uint32_t wParam, uint32_t lParam) {

@@ -19,7 +19,8 @@
 /// thread: the port listener posts its notifications to the window as the
 /// registered message, and a one-second timer retries a lost port. Every
 /// way of closing (close box, Escape, Enter, the system menu's Close, the
-/// end of the Windows session) exports a pending report once.
+/// end of the Windows session) exports a pending report once; Escape and
+/// Enter ask first while the port is open.
 class CaptureDialog : public CaptureWindow, public MessageWindow, private MessageSink, private CaptureView {
  public:
   explicit CaptureDialog(Clock& clock);
@@ -55,9 +56,9 @@ class CaptureDialog : public CaptureWindow, public MessageWindow, private Messag
   void OnCancel() override;
   bool OnCommand(int id, int code) override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
-  /// Shows a message box owned by the window and returns when it is closed;
-  /// tests replace it.
-  virtual void ShowMessageBox(const std::string& text, UINT type);
+  /// Shows a message box owned by the window and returns the button that
+  /// closed it; tests replace it.
+  virtual int ShowMessageBox(const std::string& text, UINT type);
 
  private:
   void Post(uint32_t message, uint32_t wParam, uint32_t lParam) override;
@@ -67,6 +68,7 @@ class CaptureDialog : public CaptureWindow, public MessageWindow, private Messag
   void SetPortStatus(const std::string& text, bool alert) override;
   void ShowConnectError(const std::string& text, bool modal) override;
   void ShowClosingNotices(const std::string& text) override;
+  bool Confirm(const std::string& question) override;
   void ShowQueuedBoxes();
 
   NoticePanel notices_;

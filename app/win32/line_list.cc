@@ -13,13 +13,43 @@ void OwnerDataLineList::Attach(HWND listBox, HFONT font) {
   if (old) SelectObject(dc, old);
   ReleaseDC(list_, dc);
   if (metrics.tmHeight > 0) SendMessageA(list_, LB_SETITEMHEIGHT, 0, metrics.tmHeight);
+  // The widest character: no line is wider than its count of them.
+  charWidth_ = metrics.tmMaxCharWidth;
   Publish();
 }
 
 void OwnerDataLineList::AddLine(const std::string& line) { store_.Append(line); }
 
+void OwnerDataLineList::WidenFor(size_t first) {
+  // Only a line that might be wider than the widest so far is measured: a
+  // stream of short lines costs a comparison each.
+  HDC dc = nullptr;
+  HGDIOBJ old = nullptr;
+  int widest = extent_;
+  for (size_t i = first; i < store_.Size(); ++i) {
+    std::string_view line = store_.At(i);
+    if (static_cast<long long>(line.size()) * charWidth_ <= widest) continue;
+    if (!dc) {
+      dc = GetDC(list_);
+      old = font_ ? SelectObject(dc, font_) : nullptr;
+    }
+    SIZE size{};
+    GetTextExtentPoint32A(dc, line.data(), static_cast<int>(line.size()), &size);
+    if (size.cx > widest) widest = size.cx;
+  }
+  if (dc) {
+    if (old) SelectObject(dc, old);
+    ReleaseDC(list_, dc);
+  }
+  if (widest == extent_) return;
+  // The list shows a horizontal scroll bar once a line is wider than it.
+  extent_ = widest;
+  SendMessageA(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent_) + 4, 0);
+}
+
 void OwnerDataLineList::Publish() {
   if (!list_ || store_.Size() == shown_) return;
+  WidenFor(shown_);
   shown_ = store_.Size();
   SendMessageA(list_, LB_SETCOUNT, shown_, 0);
   if (shown_ > 0) SendMessageA(list_, LB_SETCURSEL, shown_ - 1, 0);
@@ -33,7 +63,11 @@ void OwnerDataLineList::Publish() {
 void OwnerDataLineList::Clear() {
   store_.Clear();
   shown_ = 0;
-  if (list_) SendMessageA(list_, LB_RESETCONTENT, 0, 0);
+  extent_ = 0;
+  if (list_) {
+    SendMessageA(list_, LB_RESETCONTENT, 0, 0);
+    SendMessageA(list_, LB_SETHORIZONTALEXTENT, 0, 0);
+  }
 }
 
 void OwnerDataLineList::DrawItem(const DRAWITEMSTRUCT& item) const {

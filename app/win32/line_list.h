@@ -13,6 +13,7 @@
 /// box itself holds nothing but the count. Lines become rows at Publish,
 /// which selects and scrolls to the newest, as adding and selecting each
 /// line would; the window publishes after every notification it handles.
+/// A line wider than the list scrolls into view horizontally.
 class OwnerDataLineList : public LineList {
  public:
   OwnerDataLineList() = default;
@@ -36,4 +37,8 @@ class OwnerDataLineList : public LineList {
   HWND list_ = nullptr;
   HFONT font_ = nullptr;
   size_t shown_ = 0;
+  void WidenFor(size_t first);
+
+  int charWidth_ = 0;  // of the widest character of the list's font
+  int extent_ = 0;     // pixels of the widest line shown
 };

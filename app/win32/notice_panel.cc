@@ -1,5 +1,7 @@
 #include "app/win32/notice_panel.h"
 
+#include <ctime>
+
 namespace {
 
 constexpr COLORREF kPanelColour = RGB(255, 244, 206);
@@ -37,12 +39,19 @@ void NoticePanel::Create(HWND dialog, const int* covered, int coveredCount) {
 }
 
 void NoticePanel::Notice(const std::string& text) {
+  std::tm now = clock_.LocalNow();
+  char time[16];
+  std::strftime(time, sizeof time, "%H:%M:%S", &now);
   pending_.push_back(text);
+  times_.push_back(time);
   Show();  // the first one, or the count of those waiting behind it
 }
 
 void NoticePanel::Dismiss() {
-  if (!pending_.empty()) pending_.pop_back();
+  if (!pending_.empty()) {
+    pending_.pop_back();
+    times_.pop_back();
+  }
   Show();
 }
 
@@ -56,7 +65,7 @@ void NoticePanel::Show() {
   if (!text_) return;
   const bool shown = !pending_.empty();
   if (shown) {
-    std::string text;
+    std::string text = times_.back() + "  ";
     // An edit control breaks lines at CR LF only.
     for (char c : pending_.back()) {
       if (c == '\n') text += '\r';

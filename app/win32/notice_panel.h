@@ -5,6 +5,7 @@
 #include <deque>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/notice.h"
 
 /// Where the capture window shows notices while it captures (a failed
@@ -12,7 +13,8 @@
 /// the path hints with a button that dismisses the notice on show. Showing
 /// one returns at once: a message box would run a nested message loop, in
 /// which the next serial notification could be handled in the middle of the
-/// export that raised the notice. The newest notice is on show, whole: the
+/// export that raised the notice. The newest notice is on show, after the
+/// time it came, whole: the
 /// text wraps, scrolls and can be selected and copied, since its last line
 /// may name where a report was saved instead. Every notice stays until
 /// dismissed; the older ones wait behind it. Calls come on the window's
@@ -22,7 +24,7 @@ class NoticePanel : public NoticeSink {
   static constexpr int kTextId = 1040;
   static constexpr int kDismissId = 1041;
 
-  NoticePanel() = default;
+  explicit NoticePanel(Clock& clock) : clock_(clock) {}
   ~NoticePanel() override;
   NoticePanel(const NoticePanel&) = delete;
   NoticePanel& operator=(const NoticePanel&) = delete;
@@ -42,6 +44,8 @@ class NoticePanel : public NoticeSink {
  private:
   void Show();
 
+  Clock& clock_;
+  std::deque<std::string> times_;  // when each pending notice came
   HWND dialog_ = nullptr;
   HWND text_ = nullptr;
   HWND dismiss_ = nullptr;

@@ -81,6 +81,12 @@ void SettingsDialog::OnBrowse() {
 }
 
 void SettingsDialog::OnOK() {
+  std::string why;
+  if (!CheckRootChoice(ItemText(IDC_ROOT), &why)) {
+    MessageBoxA(GetSafeHwnd(), why.c_str(), "Root Folder", MB_OK | MB_ICONWARNING);
+    SetFocus(GetDlgItem(GetSafeHwnd(), IDC_ROOT));
+    return;  // the dialog stays open for another choice
+  }
   HWND port = GetDlgItem(GetSafeHwnd(), IDC_PORT);
   const int portEntry = static_cast<int>(SendMessageA(port, CB_GETCURSEL, 0, 0));
   // A model typed into the edit field counts as well as one picked.

@@ -1,6 +1,7 @@
 #include "controls/qt/folder_dialog.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QWidget>
 
 CFolderDialog::CFolderDialog(std::string* folder, QWidget* parent)
@@ -21,7 +22,11 @@ CFolderDialog::CFolderDialog(std::string* folder, QWidget* parent)
 int CFolderDialog::DoModal() { return exec(); }
 
 void CFolderDialog::accept() {
-  // The folder on show, whatever entry of it is highlighted.
-  *folder_ = QDir::toNativeSeparators(directory().absolutePath()).toLocal8Bit().toStdString();
+  // The folder highlighted in the list, which is what a user who clicked
+  // it and then Select means; with none, the folder on show.
+  QString chosen = directory().absolutePath();
+  const QStringList highlighted = selectedFiles();
+  if (!highlighted.isEmpty() && QFileInfo(highlighted.front()).isDir()) chosen = highlighted.front();
+  *folder_ = QDir::toNativeSeparators(QDir(chosen).absolutePath()).toLocal8Bit().toStdString();
   QDialog::accept();
 }

@@ -6,8 +6,9 @@
 /// A folder browser built on the toolkit's own file dialog (never the
 /// desktop's native one, so it looks and behaves the same everywhere): the
 /// file-name and file-type rows are hidden, the accept button reads "Select"
-/// and the caption "Choose folder". Select accepts the folder the dialog
-/// shows at that moment; no file needs to be chosen.
+/// and the caption "Choose folder". Select accepts the folder highlighted in
+/// the list, or with none the folder the dialog shows at that moment; no
+/// file needs to be chosen.
 class CFolderDialog : public QFileDialog {
   Q_OBJECT
 

@@ -1,5 +1,6 @@
 #include "controls/win32/folder_dialog.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <dlgs.h>
 
@@ -11,6 +12,28 @@ namespace {
 // picker itself for a dialog whose hook child does not carry the id 0.
 WNDPROC replacedFrameProc = nullptr;
 CFolderDialog* runningPicker = nullptr;
+
+// The folder highlighted in the picker's list, below `directory`; empty
+// when none is (or a file is).
+std::string HighlightedFolder(HWND frame, const std::string& directory) {
+  HWND view = FindWindowExA(frame, nullptr, "SHELLDLL_DefView", nullptr);
+  HWND list = view ? FindWindowExA(view, nullptr, "SysListView32", nullptr) : nullptr;
+  if (!list) return {};
+  const LRESULT item = SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+  if (item < 0) return {};
+  char name[MAX_PATH] = {};
+  LVITEMA text{};
+  text.pszText = name;
+  text.cchTextMax = MAX_PATH;
+  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&text));
+  if (!name[0]) return {};
+  std::string path = directory;
+  if (!path.empty() && path.back() != '\\') path += '\\';
+  path += name;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
+  return path;
+}
 
 RECT ClientRectOf(HWND frame, int id) {
   RECT r{};
@@ -88,7 +111,10 @@ LRESULT CALLBACK CFolderDialog::FrameProc(HWND frame, UINT message, WPARAM wPara
     auto* self = child ? reinterpret_cast<CFolderDialog*>(GetWindowLongPtrA(child, GWLP_USERDATA)) : nullptr;
     if (!self) self = runningPicker;
     if (self) {
-      if (self->folder_) *self->folder_ = directory;
+      // A folder the user highlighted before Select is the one meant, not
+      // the folder that holds it.
+      std::string chosen = HighlightedFolder(frame, directory);
+      if (self->folder_) *self->folder_ = chosen.empty() ? std::string(directory) : chosen;
       self->selected_ = true;
     }
     EndDialog(frame, IDOK);

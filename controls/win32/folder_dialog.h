@@ -6,8 +6,9 @@
 
 /// A folder chooser on the system's Explorer-style Open dialog: the file
 /// name and file type rows are hidden, OK reads "Select" and moves beside
-/// Cancel, the caption is "Choose folder", and Select accepts the folder on
-/// show without a file being chosen. Only one picker is open at a time.
+/// Cancel, the caption is "Choose folder", and Select accepts the folder
+/// highlighted in the list, or with none the folder on show, without a file
+/// being chosen. Only one picker is open at a time.
 class CFolderDialog {
  public:
   /// A picker that starts at `*folder` and writes the chosen folder there;
@@ -15,7 +16,7 @@ class CFolderDialog {
   explicit CFolderDialog(std::string* folder, HWND owner = nullptr);
   virtual ~CFolderDialog() = default;
 
-  /// Runs the picker: IDOK after Select, with the folder on show stored in
+  /// Runs the picker: IDOK after Select, with the folder chosen stored in
   /// the caller's text; IDCANCEL otherwise, the text left as it was.
   virtual INT_PTR DoModal();
 

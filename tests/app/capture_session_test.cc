@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "serial/serial_device.h"
 #include "tests/app/recording_view.h"
+#include "tests/app/scripted_device.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -32,7 +33,7 @@ size_t FileCount(const std::string& folder) {
 }
 
 const char kNoPort[] = "harrowNP";  // within the 9 characters a Windows port name keeps
-const char kExportNote[] = "Data is exported automatically when the test ends into:";
+const std::string kExportNote = std::string("Connected to ") + kNoPort + "; exported when the test ends into:";
 
 struct WindowSession {
   WindowSession() {
@@ -59,14 +60,19 @@ TEST(CaptureSessionWindow, StartUpShowsTheFailedConnectionBeforeAnyFolderThenThe
   w.view.onConnectError = [&] { logFolderAtBox = PathExists(LogFolder()); };
   w.session.StartUp();
   EXPECT_FALSE(logFolderAtBox);
-  ASSERT_EQ(w.view.calls.size(), 4u);
-  EXPECT_EQ(w.view.calls[0].rfind(std::string("modal Unable to open COM-port ") + kNoPort, 0), 0u) << w.view.calls[0];
+  ASSERT_EQ(w.view.calls.size(), 5u);
+  // The status line says so from the first moment, the box what to do.
+  const std::string retrying = std::string("ALERT Not connected to ") + kNoPort + ": retrying every second";
+  EXPECT_EQ(w.view.calls[0], retrying);
+  EXPECT_EQ(w.view.calls[1].rfind(std::string("modal Unable to open COM-port ") + kNoPort, 0), 0u) << w.view.calls[1];
+  EXPECT_NE(w.view.calls[1].find("tries again every second: plug in the adapter, or pick the reader's port in Settings"),
+            std::string::npos) << w.view.calls[1];
   std::string sep = kPathSeparator;
-  EXPECT_EQ(w.view.calls[1], "hints " + ExcelFolder() + sep + "YY_MM_DD_HH_MM_SS.xls | " + TextFolder() + sep +
+  EXPECT_EQ(w.view.calls[2], "hints " + ExcelFolder() + sep + "YY_MM_DD_HH_MM_SS.xls | " + TextFolder() + sep +
                                  "YY_MM_DD_HH_MM_SS.txt");
-  EXPECT_EQ(w.view.calls[2], "model 6310");
-  // Once the box is gone, the status line still says there is no port.
-  EXPECT_EQ(w.view.calls[3], std::string("ALERT Not connected to ") + kNoPort + ": use (Re)Connect or Settings");
+  EXPECT_EQ(w.view.calls[3], "model 6310");
+  EXPECT_EQ(w.view.calls[4], retrying);
+  EXPECT_TRUE(w.session.ReconnectPending());
   EXPECT_TRUE(PathExists(CaptureSession::TrafficLogPath()));
 
   // (Re)Connect and a confirmed change of port fail without waiting.
@@ -127,6 +133,56 @@ TEST(CaptureSessionWindow, ShutdownRunsOnceAndShowsWhatTheLastExportReported) {
   EXPECT_EQ(ReadFileBytes(CaptureSession::TrafficLogPath()), log);  // not reopened
 }
 
+// Both files of a report fail, on the report thread or not: the user reads
+// one notice that names both, after the notices that came before.
+TEST(CaptureSessionWindow, AReportWhoseFilesFailIsToldOnceNamingEveryFile) {
+  for (bool thread : {false, true}) {
+    WindowSession w;
+    if (thread) w.session.HandleReportsOnThread();
+    w.session.StartUp();
+    for (const std::string& folder : {TextFolder(), ExcelFolder()}) {
+      std::filesystem::remove_all(folder);
+      WriteFileBytes(folder, "in the way");
+    }
+    w.notices.notices.clear();
+    const std::string report = "Report No. 12\r\n  1   A1   0.123   Sample 0001\r\nTest Ended\r\n";
+    w.session.FeedBytes(report.data(), report.size());
+    w.session.SettleReports();
+    ASSERT_EQ(w.notices.notices.size(), 1u) << ::testing::PrintToString(w.notices.notices);
+    const std::string& told = w.notices.notices[0];
+    std::string unsaved, err;
+    ASSERT_TRUE(UnsavedReportsFolder(&unsaved, &err)) << err;
+    EXPECT_EQ(told.rfind("Cannot open file for writing: " + TextFolder(), 0), 0u) << told;
+    for (const char* ext : {".txt", ".xls"})
+      EXPECT_NE(told.find(std::string("The report was saved instead as ") + unsaved + kPathSeparator +
+                          "26_12_07_10_30_00" + ext),
+                std::string::npos)
+          << told;
+  }
+}
+
+// The hints name every worksheet format asked for; a data folder that
+// cannot be made below a root that is there is told with its own cause.
+TEST(CaptureSessionWindow, SettingsShowEveryFormatAndTheFirstCauseOfAMissingFolder) {
+  WindowSession w;
+  WriteSetting("ExportFormats", "csv, xlsx");
+  MakeDirectories(w.env.dir() / "root");
+  WriteFileBytes(w.env.dir() / "root" + kPathSeparator + "Text", "in the way");
+  w.session.StartUp();
+  ASSERT_EQ(w.view.Calls("hints").size(), 1u);
+  EXPECT_EQ(w.view.Calls("hints")[0].find("hints " + ExcelFolder() + kPathSeparator + "YY_MM_DD_HH_MM_SS.xlsx, .csv | "),
+            0u)
+      << w.view.Calls("hints")[0];
+  std::vector<std::string> told;
+  for (const std::string& n : w.notices.notices)
+    if (n.rfind("The folder ", 0) == 0) told.push_back(n);
+  ASSERT_EQ(told.size(), 1u) << ::testing::PrintToString(w.notices.notices);
+  std::string err;
+  MakeDirectories(TextFolder(), &err);
+  EXPECT_EQ(told[0].rfind("The folder " + TextFolder() + " cannot be made (" + err + "). Until it can", 0), 0u)
+      << told[0];
+}
+
 TEST(CaptureSessionWindow, ASuccessfulOrEmptyClosingShowsNothing) {
   for (bool pending : {true, false}) {
     WindowSession w;
@@ -167,87 +223,6 @@ TEST(CaptureSessionWindow, TheUnfinishedLineIsLoggedOnceAndLeftOutLinesKeepTheir
   EXPECT_EQ(told[2].rfind("The reader seems to end lines with LF only; Harrow ends lines at CR.", 0), 0u);
 }
 
-// A port that opens whatever its name, takes nothing in and waits for
-// events that never come. Each device made takes the next code of
-// `setUpFailures` as what setting its read time-outs answers (none left:
-// 0), as an adapter that is back but whose driver is not ready yet answers.
-class ScriptedDevice : public SerialDevice {
- public:
-  static std::deque<int32_t> setUpFailures;
-  static std::atomic<int> made;
-  static std::unique_ptr<SerialDevice> Make() {
-    ++made;
-    auto device = std::make_unique<ScriptedDevice>();
-    if (!setUpFailures.empty()) {
-      device->setUpFailure_ = setUpFailures.front();
-      setUpFailures.pop_front();
-    }
-    return device;
-  }
-
-  int32_t Open(const std::string&) override { return 0; }
-  void Close() override { SetMask(0); }
-  int32_t SetupQueues(uint32_t, uint32_t) override { return 0; }
-  void ApplyDefaultConfig(const std::string&) override {}
-  int32_t GetSettings(LineSettings* settings) override {
-    *settings = settings_;
-    return 0;
-  }
-  int32_t SetSettings(const LineSettings& settings) override {
-    settings_ = settings;
-    return 0;
-  }
-  int32_t GetTimeouts(ReadTimeouts* timeouts) override {
-    *timeouts = ReadTimeouts{};
-    return 0;
-  }
-  int32_t SetTimeouts(const ReadTimeouts&) override { return setUpFailure_; }
-  int32_t SetMask(uint32_t) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    // As the system does: a new mask ends the pending wait, with no events.
-    if (wait_) wait_->event->Set();
-    wait_ = nullptr;
-    return 0;
-  }
-  int32_t StartWait(uint32_t*, SerialOverlapped* done) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    wait_ = done;
-    return kErrorIoPending;
-  }
-  int32_t StartRead(void*, uint32_t, uint32_t* moved, SerialOverlapped*) override {
-    *moved = 0;
-    return 0;
-  }
-  int32_t StartWrite(const void*, uint32_t size, uint32_t* moved, SerialOverlapped*) override {
-    *moved = size;
-    return 0;
-  }
-  int32_t GetResult(bool, SerialOverlapped*, uint32_t*) override { return 0; }
-  void CancelIo() override {}
-  int32_t Purge() override { return 0; }
-  int32_t ClearErrors(uint32_t* errors) override {
-    *errors = 0;
-    return 0;
-  }
-
- private:
-  std::mutex mutex_;
-  int32_t setUpFailure_ = 0;
-  SerialOverlapped* wait_ = nullptr;
-  LineSettings settings_;
-};
-std::deque<int32_t> ScriptedDevice::setUpFailures;
-std::atomic<int> ScriptedDevice::made{0};
-
-struct ScriptedPorts {
-  explicit ScriptedPorts(std::deque<int32_t> failures) {
-    ScriptedDevice::setUpFailures = std::move(failures);
-    ScriptedDevice::made = 0;
-    SetSerialDeviceMaker(ScriptedDevice::Make);
-  }
-  ~ScriptedPorts() { SetSerialDeviceMaker(nullptr); }
-};
-
 constexpr int32_t kNotReady = 21;  // the device is not ready (Windows), EISDIR (Linux): any failure will do
 
 TEST(CaptureSessionWindow, AFailedSetUpLeavesNothingOpenAndTheNextRetryOpensThePort) {
@@ -278,6 +253,36 @@ TEST(CaptureSessionWindow, AFailedSetUpLeavesNothingOpenAndTheNextRetryOpensTheP
   EXPECT_FALSE(failed.session.Port().IsOpen());
   EXPECT_EQ(failed.view.Calls("modal Unable to open COM-port").size(), 1u);
   EXPECT_TRUE(failed.session.ConnectCommand());
+}
+
+// A start that found no port, a failed (Re)Connect and a confirmed change
+// of the model alone all keep trying the port; once open, ending asks.
+TEST(CaptureSessionWindow, AnUnopenedPortIsRetriedUntilItOpensAndThenEndingAsks) {
+  ScriptedPorts ports({kNotReady, kNotReady, kNotReady});
+  WindowSession w;
+  w.session.StartUp();
+  ASSERT_FALSE(w.session.Port().IsOpen());
+  EXPECT_TRUE(w.view.alert_);
+  EXPECT_TRUE(w.session.MayEnd());  // nothing open: nothing to ask
+  EXPECT_TRUE(w.view.Calls("ask").empty());
+  EXPECT_FALSE(w.session.ConnectCommand());
+  EXPECT_TRUE(w.session.ReconnectPending());
+  WriteSetting("DevType", "6350");
+  w.session.OnSettingsConfirmed();  // tried at once: the third failure
+  EXPECT_EQ(ScriptedDevice::made, 3);
+  EXPECT_TRUE(w.view.Calls("box").size() == 1u);
+  w.session.OnRetryTimer();
+  ASSERT_TRUE(w.session.Port().IsOpen());
+  EXPECT_FALSE(w.view.alert_);
+  EXPECT_EQ(w.view.status, kExportNote);
+  ASSERT_FALSE(w.notices.notices.empty());
+  EXPECT_EQ(w.notices.notices.back(), std::string("Connected to the port ") + kNoPort + ".");
+
+  for (bool yes : {false, true}) {
+    w.view.answer = yes;
+    EXPECT_EQ(w.session.MayEnd(), yes);
+  }
+  EXPECT_EQ(w.view.Calls("ask"), std::vector<std::string>(2, std::string("ask ") + CaptureSession::kEndQuestion));
 }
 
 }  // namespace

@@ -23,6 +23,10 @@ class RecordingView : public CaptureView {
     calls.push_back(std::string(modal ? "modal " : "box ") + text);
   }
   void ShowClosingNotices(const std::string& text) override { calls.push_back("closing " + text); }
+  bool Confirm(const std::string& question) override {
+    calls.push_back("ask " + question);
+    return answer;
+  }
 
   /// The calls whose line begins with `kind`.
   std::vector<std::string> Calls(const std::string& kind) const {
@@ -35,5 +39,6 @@ class RecordingView : public CaptureView {
   std::vector<std::string> calls;
   std::string status;
   bool alert_ = false;
+  bool answer = false;  // what Confirm answers
   std::function<void()> onConnectError;  // runs as a box would appear
 };

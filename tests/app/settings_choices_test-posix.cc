@@ -57,10 +57,10 @@ TEST(SettingsChoicesLinks, ALinkOrPathNotListedIsOfferedAsItsOwnFirstEntry) {
     ASSERT_TRUE(StoreSettingsChoices(c, c.port, "6310", ""));
     EXPECT_EQ(ReadComPort(), stored);
   }
-  // A plain name that is not listed keeps the rule of the list: the first.
+  // So is a plain name: never another port in its place.
   WriteSetting("ComPort", "ttyS7");
   SettingsChoices c = OpenSettingsChoices({"ttyS0", "ttyUSB0"}, dev.Resolver());
-  EXPECT_EQ(c.ports.size(), 2u);
+  EXPECT_EQ(c.ports, (std::vector<std::string>{"ttyS7", "ttyS0", "ttyUSB0"}));
   EXPECT_EQ(c.port, 0);
 }
 

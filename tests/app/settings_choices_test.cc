@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/settings.h"
+#include "platform/platform.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -32,7 +33,33 @@ TEST(FindComboEntry, StartsAtTheSecondEntryAndWraps) {
   EXPECT_EQ(-1, FindComboEntry({}, "x", true));
 }
 
-TEST(SettingsChoices, PreselectTheStoredPortByNameOrTheFirstAndTheModelByPrefix) {
+TEST(CheckRootChoice, RefusesOnlyARootThatIsOrLiesBelowAFile) {
+  TempDir dir;
+  const std::string sep = kPathSeparator;
+  const std::string file = dir / "notes.txt";
+  WriteFileBytes(file, "a file");
+  struct Case {
+    std::string root;
+    bool refused;  // naming the file
+  } cases[] = {
+      {"", false},
+      {dir.path(), false},
+      {dir / "new" + sep + "deeper", false},
+      {file, true},
+      {file + sep + "root", true},
+  };
+  for (const Case& c : cases) {
+    std::string why;
+    EXPECT_EQ(!c.refused, CheckRootChoice(c.root, &why)) << c.root;
+    if (c.refused) {
+      EXPECT_EQ("The root folder " + c.root + " cannot be used: " + file +
+                    " is a file, not a folder. Choose a folder for the reports.",
+                why);
+    }
+  }
+}
+
+TEST(SettingsChoices, PreselectTheStoredPortNeverAnotherAndTheModelByPrefix) {
   IsolatedSettings settings;
   WriteSetting("ComPort", "COM4");
   WriteSetting("DevType", "6120 plates");
@@ -48,13 +75,32 @@ TEST(SettingsChoices, PreselectTheStoredPortByNameOrTheFirstAndTheModelByPrefix)
   WriteSetting("ComPort", "COM7");
   WriteSetting("DevType", "635");
   SettingsChoices absent = OpenSettingsChoices({"COM1", "COM3"}, kNothingResolves);
-  EXPECT_EQ(absent.ports, (std::vector<std::string>{"COM1", "COM3"}));
+  EXPECT_EQ(absent.ports, (std::vector<std::string>{"COM7", "COM1", "COM3"}));
   EXPECT_EQ(absent.port, 0);
   EXPECT_EQ(absent.models[absent.model], "6350");
   ASSERT_TRUE(StoreSettingsChoices(absent, absent.port, "6350", ""));
-  EXPECT_EQ(ReadComPort(), "COM1");
+  EXPECT_EQ(ReadComPort(), "COM7");
 
-  EXPECT_EQ(OpenSettingsChoices({}, kNothingResolves).port, -1);
+  // Nothing stored: the default port, not whatever is listed first.
+  IsolatedSettings fresh;
+  SettingsChoices none = OpenSettingsChoices({"COM1"}, kNothingResolves);
+  EXPECT_EQ(none.ports[none.port], ReadComPort());
+}
+
+// The port box also offers each adapter's stable name, and takes a typed
+// path.
+TEST(SettingsChoices, StableNamesBesideShortOnesAndATypedPortIsAnEntry) {
+  auto byId = [](const std::string& name) { return name == "ttyUSB0" ? "/dev/serial/by-id/usb-A502" : name; };
+  EXPECT_EQ(WithStableNames({"ttyS0", "ttyUSB0", "ttyUSB1"}, byId),
+            (std::vector<std::string>{"ttyS0", "ttyUSB0", "/dev/serial/by-id/usb-A502", "ttyUSB1"}));
+  SettingsChoices c;
+  c.ports = {"ttyS0", "ttyUSB0"};
+  struct Case {
+    std::string typed;
+    int selected, chosen;
+  } cases[] = {{"", 1, 1}, {"ttyUSB0", 1, 1}, {"ttyS0", 1, 0}, {"/dev/ttyACM0", 0, 2}, {"/dev/ttyACM0", 2, 2}};
+  for (const Case& k : cases) EXPECT_EQ(ChoosePortEntry(c, k.typed, k.selected), k.chosen) << k.typed;
+  EXPECT_EQ(c.ports, (std::vector<std::string>{"ttyS0", "ttyUSB0", "/dev/ttyACM0"}));
 }
 
 TEST(SettingsChoices, AStoredNameOfAListedDeviceIsPreselectedAndKept) {
@@ -80,7 +126,8 @@ TEST(SettingsChoices, OkStoresPortModelAndRootOnlyWhereThereIsOne) {
   ASSERT_TRUE(StoreSettingsChoices(none, none.port, "6310", ""));
   EXPECT_EQ(ReadComPort(), "ttyACM0");  // no port listed: the stored one stays
   SettingsChoices nameless = OpenSettingsChoices({""}, kNothingResolves);
-  ASSERT_TRUE(StoreSettingsChoices(nameless, 0, "6310", ""));
+  ASSERT_EQ(nameless.ports[1], "");
+  ASSERT_TRUE(StoreSettingsChoices(nameless, 1, "6310", ""));
   EXPECT_EQ(ReadComPort(), "ttyACM0");  // an empty entry names no port either
   EXPECT_EQ(ReadRootFolder("6310"), "kept");  // an empty root keeps the stored one
 

@@ -121,7 +121,7 @@ TEST(CaptureSessionPort, PulledAdapterIsReportedAndReopenedKeepingThePartialLine
   ASSERT_EQ(f.notices.notices.size(), 2u);
   EXPECT_NE(f.notices.notices[1].find("Reconnected"), std::string::npos);
   EXPECT_NE(f.Log().find(" -- Reconnected to the port"), std::string::npos);
-  EXPECT_EQ(f.session.PortStatusText(), "Data is exported automatically when the test ends into:");
+  EXPECT_EQ(f.session.PortStatusText(), "Connected to " + link + "; exported when the test ends into:");
 
   // A "port lost" from the old connection, still queued, is stale.
   f.session.OnPortMessage(kPortLostFlag, 1);
@@ -163,7 +163,7 @@ TEST(CaptureSessionPort, TheRetryTimerReconnectsAndKeepsTheStatusLineCurrent) {
   f.session.OnRetryTimer();
   EXPECT_TRUE(f.session.Port().IsOpen());
   EXPECT_FALSE(view.alert_);
-  EXPECT_EQ(view.status, "Data is exported automatically when the test ends into:");
+  EXPECT_EQ(view.status, "Connected to " + link + "; exported when the test ends into:");
   f.session.Shutdown();
   EXPECT_FALSE(f.session.Port().IsOpen());
 }

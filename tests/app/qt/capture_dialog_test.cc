@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QListView>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include <filesystem>
@@ -46,12 +48,25 @@ class CaptureWindow : public ::testing::Test {
   void Click(int id) { Control<QPushButton>(window.get(), id)->click(); }
   QString Row(int i) { return window->Lines().data(window->Lines().index(i), Qt::DisplayRole).toString(); }
   int Rows() { return window->Lines().rowCount(); }
+  // Answers the next question of the window with `button`; keeps its text
+  // and whether No was the default in `asked`.
+  void AnswerEndQuestion(QMessageBox::StandardButton button, int timeoutMs = 5000) {
+    WhenModal<QMessageBox>(
+        [this, button](QMessageBox* box) {
+          asked.push_back(box->text());
+          noByDefault = box->defaultButton() == box->button(QMessageBox::No);
+          box->button(button)->click();
+        },
+        timeoutMs);
+  }
   std::vector<std::string> TextFiles() { return FilesIn(TextFolder()); }
 
   IsolatedSettings settings;
   FixedClock clock{MakeLocalTime(2026, 12, 7, 10, 30, 0)};
   // Before the window: its destruction may still report to it.
   std::vector<QString> closing;
+  std::vector<QString> asked;
+  bool noByDefault = false;
   std::unique_ptr<CaptureDialog> window;
 };
 
@@ -100,7 +115,7 @@ TEST_F(CaptureWindow, HasEveryControlOfTheLayout) {
       {IDC_MODEL_LABEL, "CStyledLabel", nullptr, true, 103, 287, 54, 11},
       {IDC_EXPORT_EXCEL, "QPushButton", "Export Data to Excel Format", false, 232, 287, 104, 16},
       {IDC_CLEAR_SCREEN, "QPushButton", "Clear Screen", true, 9, 300, 53, 14},
-      {IDC_EXPORT_NOTE, "QLabel", "Data is exported automatically when the test ends into:", true, 141, 303, 192, 8},
+      {IDC_EXPORT_NOTE, "QLabel", nullptr, true, 141, 303, 192, 8},
       {IDC_XLS_HINT, "QLabel", nullptr, true, 76, 315, 257, 9},
       {IDC_TXT_HINT, "QLabel", nullptr, true, 76, 324, 257, 9},
   };
@@ -125,8 +140,14 @@ TEST_F(CaptureWindow, HasEveryControlOfTheLayout) {
   EXPECT_EQ(kSsCenter, model->Style());
   EXPECT_EQ(15, model->LabelFont().pointSize());
   EXPECT_TRUE(model->LabelFont().bold());
-  QFont listFont = Control<QListView>(window.get(), IDC_LINES)->font();
-  EXPECT_TRUE(listFont.family() == "Lucida Console" || QFontInfo(listFont).fixedPitch()) << listFont.family().toStdString();
+  EXPECT_EQ(QString::fromStdString("Connected to " + pty.path() + "; exported when the test ends into:"),
+            Control<QLabel>(window.get(), IDC_EXPORT_NOTE)->toolTip());
+  // What the user sees: every character as wide as any other. (Some faces
+  // fontconfig calls monospace, such as Noto Sans Mono, do not claim a
+  // fixed pitch.)
+  QFontMetrics list(Control<QListView>(window.get(), IDC_LINES)->font());
+  EXPECT_EQ(list.horizontalAdvance(QLatin1Char('i')), list.horizontalAdvance(QLatin1Char('W')))
+      << QFontInfo(Control<QListView>(window.get(), IDC_LINES)->font()).family().toStdString();
 }
 
 TEST_F(CaptureWindow, ShowsReceivedLinesAndExportsAtTheEndLine) {
@@ -237,6 +258,8 @@ TEST_F(CaptureWindow, EveryWayOfClosingExportsAPendingReportOnce) {
     pty.Send(std::string(kReportStart) + kSample);
     ASSERT_EVENTUALLY(Rows() == 2);
     if (way == 0) window->close();
+    // The keys ask first, the port being open.
+    if (way == 1 || way == 2) AnswerEndQuestion(QMessageBox::Yes);
     if (way == 1) QTest::keyClick(window.get(), Qt::Key_Escape);
     if (way == 2) QTest::keyClick(window.get(), Qt::Key_Return);
     if (way < 3) {
@@ -268,10 +291,45 @@ TEST_F(CaptureWindow, EnterOnAFocusedButtonClicksItAndEnterElsewhereCloses) {
   EXPECT_EQ(0, Rows());
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(TextFiles().empty());
-  // On the list, Enter is the window's OK: it closes and exports.
+  // On the list, Enter is the window's OK: once confirmed, it closes and exports.
+  AnswerEndQuestion(QMessageBox::Yes);
   QTest::keyClick(Control<QListView>(window.get(), IDC_LINES), Qt::Key_Return);
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(1u, TextFiles().size());
+}
+
+TEST_F(CaptureWindow, EscapeOrEnterOnTheListAskBeforeEndingWhileThePortIsOpen) {
+  Pty pty;
+  Start(pty.path());
+  QListView* list = Control<QListView>(window.get(), IDC_LINES);
+  for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+    AnswerEndQuestion(QMessageBox::No);
+    QTest::keyClick(list, key);
+    EXPECT_TRUE(window->isVisible()) << key;
+    EXPECT_TRUE(noByDefault) << key;
+  }
+  EXPECT_EQ(std::vector<QString>(2, QString::fromLatin1(CaptureSession::kEndQuestion)), asked);
+  AnswerEndQuestion(QMessageBox::Yes);
+  QTest::keyClick(list, Qt::Key_Escape);
+  EXPECT_FALSE(window->isVisible());
+
+  // The close box ends at once; so does Escape with no port open. A
+  // question asked wrongly is answered No, which keeps the window open.
+  asked.clear();
+  window.reset();
+  Start(pty.path());
+  AnswerEndQuestion(QMessageBox::No, 300);
+  window->close();
+  EXPECT_FALSE(window->isVisible());
+  QTest::qWait(400);
+  window.reset();
+  WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+  Start("/nonexistent/port");
+  AnswerEndQuestion(QMessageBox::No, 300);
+  QTest::keyClick(Control<QListView>(window.get(), IDC_LINES), Qt::Key_Escape);
+  EXPECT_FALSE(window->isVisible());
+  QTest::qWait(400);
+  EXPECT_TRUE(asked.empty());
 }
 
 TEST_F(CaptureWindow, AFailedExportAtClosingIsShownModallyAndOnStandardError) {
@@ -349,6 +407,35 @@ TEST_F(CaptureWindow, NoticesNeitherBlockNorInterruptTheCapture) {
   EXPECT_FALSE(notices.isVisible());
 }
 
+// The newest notice first, with its time, whole; the status line keeps its
+// beginning however long the port's name.
+TEST_F(CaptureWindow, NoticesShowNewestFirstWithTheirTimeWholeAndTheStatusFits) {
+  const std::string port = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+  Start(port);
+  QLabel* note = Control<QLabel>(window.get(), IDC_EXPORT_NOTE);
+  EXPECT_TRUE(note->text().startsWith("Not connected to /dev/serial/by-id/")) << note->text().toStdString();
+  EXPECT_TRUE(note->text().endsWith(QChar(0x2026))) << note->text().toStdString();
+  EXPECT_LE(note->fontMetrics().horizontalAdvance(note->text()), note->width());
+  EXPECT_EQ(QString::fromStdString("Not connected to " + port + ": retrying every second"), note->toolTip());
+
+  NoticeArea& notices = window->Notices();
+  while (!notices.Pending().isEmpty()) notices.Dismiss();
+  const QString longer = QString("Cannot open file for writing: ") + QString(300, 'x') + "\nthe end";
+  notices.Notice(QStringLiteral("first"));
+  clock.Set(MakeLocalTime(2026, 12, 7, 10, 31, 5));
+  notices.Notice(longer);
+  EXPECT_EQ("10:31:05  " + longer, notices.Shown());
+  EXPECT_EQ("1 older", Control<QLabel>(&notices, "notice_count")->text());
+  auto* text = Control<QPlainTextEdit>(&notices, "notice_text");
+  ASSERT_NE(nullptr, text);
+  EXPECT_TRUE(text->isReadOnly());
+  QApplication::processEvents();
+  EXPECT_GT(text->verticalScrollBar()->maximum(), 0);  // it scrolls to its end
+  Control<QPushButton>(&notices, "notice_dismiss")->click();
+  EXPECT_EQ("10:30:00  first", notices.Shown());
+}
+
 TEST_F(CaptureWindow, ALostPortIsShownAndReconnected) {
   TempDir dir;
   std::string link = dir / "reader";
@@ -362,13 +449,13 @@ TEST_F(CaptureWindow, ALostPortIsShownAndReconnected) {
   ASSERT_FALSE(window->Notices().Pending().isEmpty());
   EXPECT_TRUE(window->Notices().isVisible());
   QLabel* note = Control<QLabel>(window.get(), IDC_EXPORT_NOTE);
-  EXPECT_TRUE(note->text().contains("lost")) << note->text().toStdString();
+  EXPECT_TRUE(note->toolTip().contains("lost")) << note->toolTip().toStdString();
   Pty second;
   std::filesystem::remove(link);
   std::filesystem::create_symlink(second.path(), link);
   ASSERT_EVENTUALLY(!window->Session().ReconnectPending());
   EXPECT_EQ(2, window->Notices().Pending().size());
-  EXPECT_EQ("Data is exported automatically when the test ends into:", note->text());
+  EXPECT_EQ(QString::fromStdString("Connected to " + link + "; exported when the test ends into:"), note->toolTip());
   second.Send("after\r");
   ASSERT_EVENTUALLY(Rows() == 2);
 }

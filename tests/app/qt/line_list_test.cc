@@ -89,6 +89,11 @@ TEST(LineListModel, BatchesSelectTheNewestLineAndClearEmptiesAll) {
   EXPECT_EQ(1, shown[0][0].toInt());
   // Bytes are shown one character each, never decoded.
   EXPECT_EQ(QString::fromLatin1("\xB0\x09X"), model.data(model.index(1), Qt::DisplayRole).toString());
+  // A line the view cuts with "..." is whole in its tooltip.
+  const std::string longLine = "  1   A1   0.123   " + std::string(400, 'S');
+  model.AddLine(longLine);
+  model.Publish();
+  EXPECT_EQ(QString::fromStdString(longLine), model.data(model.index(2), Qt::ToolTipRole).toString());
   model.AddLine("C");
   model.Clear();
   EXPECT_EQ(0, model.rowCount());

@@ -1,11 +1,14 @@
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include "app/settings.h"
+#include "platform/platform.h"
 #include "app/qt/settings_dialog.h"
 #include "tests/app/qt/gui_test_support.h"
 #include "tests/test_support.h"
@@ -26,7 +29,7 @@ struct Dialog {
   SettingsDialog dialog;
 };
 
-TEST(SettingsDialog, PreselectsTheStoredPortOrTheFirstAndOkStoresIt) {
+TEST(SettingsDialog, PreselectsTheStoredPortEvenWhenUnlistedAndOkStoresIt) {
   IsolatedSettings settings;
   WriteSetting("ComPort", "ttyS4");
   WriteSetting("DevType", "6120 plates");
@@ -39,12 +42,28 @@ TEST(SettingsDialog, PreselectsTheStoredPortOrTheFirstAndOkStoresIt) {
   WriteSetting("ComPort", "ttyS7");
   WriteSetting("DevType", "635");
   Dialog absent({"ttyS1", "ttyS3"});
-  EXPECT_EQ("ttyS1", absent.port()->currentText());
+  EXPECT_EQ("ttyS7", absent.port()->currentText());  // not silently another
   EXPECT_EQ("6350", absent.model()->currentText());  // a prefix picks the model
   absent.Ok();
   EXPECT_EQ(QDialog::Accepted, absent.dialog.result());
-  EXPECT_EQ("ttyS1", ReadComPort());
+  EXPECT_EQ("ttyS7", ReadComPort());
   EXPECT_EQ("6350", ReadDevType());
+}
+
+TEST(SettingsDialog, APortPathCanBeTypedAndALongOneIsShownWhole) {
+  IsolatedSettings settings;
+  const std::string link = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  WriteSetting("ComPort", link);
+  Dialog d({"ttyS0"});
+  EXPECT_EQ(QString::fromStdString(link), d.port()->currentText());
+  EXPECT_EQ(QString::fromStdString(link), d.port()->toolTip());
+  EXPECT_GE(d.port()->view()->minimumWidth(), d.port()->fontMetrics().horizontalAdvance(QString::fromStdString(link)));
+  d.dialog.show();
+  d.port()->lineEdit()->selectAll();
+  QTest::keyClicks(d.port()->lineEdit(), "/dev/ttyACM3");
+  EXPECT_EQ("/dev/ttyACM3", d.port()->toolTip());
+  d.Ok();
+  EXPECT_EQ("/dev/ttyACM3", ReadComPort());
 }
 
 TEST(SettingsDialog, ChangingTheModelShowsItsRootAndOkWritesIt) {
@@ -72,7 +91,7 @@ TEST(SettingsDialog, AnEmptyRootKeepsTheStoredOne) {
   Dialog d({"ttyUSB1"});
   d.root()->clear();
   d.Ok();
-  EXPECT_EQ("ttyUSB1", ReadComPort());
+  EXPECT_EQ(std::string(kDefaultComPort), ReadComPort());  // nothing stored: the default, not the first listed
   EXPECT_EQ("6310", ReadDevType());
   EXPECT_EQ("/data/kept", ReadRootFolder("6310"));
 }
@@ -98,7 +117,7 @@ TEST(SettingsDialog, EnterOnAFocusedButtonClicksItElsewhereItIsOk) {
   EXPECT_EQ("<missing>", ReadFileBytes(SettingsFilePath()));
 
   Dialog confirmed({"ttyUSB1", "ttyUSB2"});
-  confirmed.port()->setCurrentIndex(1);
+  confirmed.port()->setCurrentIndex(2);  // after the default port
   confirmed.dialog.show();
   QTest::keyClick(confirmed.root(), Qt::Key_Return);
   EXPECT_EQ(QDialog::Accepted, confirmed.dialog.result());
@@ -116,11 +135,34 @@ TEST(SettingsDialog, AStoredLinkNotListedIsItsOwnFirstEntry) {
   EXPECT_EQ(gone, ReadComPort());
 }
 
+TEST(SettingsDialog, ARootThatIsAFileIsRefusedAndTheDialogStaysOpen) {
+  IsolatedSettings settings;
+  TempDir dir;
+  const std::string file = dir / "notes.txt";
+  WriteFileBytes(file, "a file");
+  Dialog d({"ttyUSB1"});
+  d.dialog.show();
+  d.root()->setText(QString::fromStdString(file + "/root"));
+  QString told;
+  WhenModal<QMessageBox>([&](QMessageBox* box) {
+    told = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+  d.Ok();
+  EXPECT_TRUE(told.contains(QString::fromStdString(file + " is a file, not a folder"))) << told.toStdString();
+  EXPECT_TRUE(d.dialog.isVisible());
+  EXPECT_EQ("<missing>", ReadFileBytes(SettingsFilePath()));
+  d.root()->setText(QString::fromStdString(dir / "root"));
+  d.Ok();
+  EXPECT_EQ(QDialog::Accepted, d.dialog.result());
+  EXPECT_EQ(dir / "root", ReadRootFolder("6310"));
+}
+
 TEST(SettingsDialog, NoPortListedKeepsTheStoredPort) {
   IsolatedSettings settings;
   WriteSetting("ComPort", "ttyACM0");
   Dialog d({});
-  EXPECT_EQ(-1, d.port()->currentIndex());
+  EXPECT_EQ("ttyACM0", d.port()->currentText());
   d.Ok();
   EXPECT_EQ("ttyACM0", ReadComPort());
 }

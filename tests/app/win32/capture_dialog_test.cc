@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -21,6 +22,7 @@
 #include "app/win32/resource.h"
 #include "app/win32/settings_dialog.h"
 #include "platform/clock.h"
+#include "tests/app/scripted_device.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -51,12 +53,17 @@ class TestCaptureDialog : public CaptureDialog {
  public:
   explicit TestCaptureDialog(Clock& clock) : CaptureDialog(clock) {}
   std::vector<std::pair<std::string, UINT>> boxes;
+  int answer = IDOK;  // the button each box is closed with
 
  protected:
-  void ShowMessageBox(const std::string& text, UINT type) override { boxes.emplace_back(text, type); }
+  int ShowMessageBox(const std::string& text, UINT type) override {
+    boxes.emplace_back(text, type);
+    return answer;
+  }
 };
 
 const char kNoPort[] = "COM31";  // no such port under wine
+constexpr int32_t kNotReadyOnOpen = 21;  // a scripted port whose set-up fails
 
 struct Capture {
   Capture() {
@@ -95,8 +102,58 @@ TEST(CaptureDialog, StartsUpWithTheFailedPortAsAnErrorBoxThenTheSettings) {
   EXPECT_EQ("6310", c.window.ModelLabel().LabelText());
   EXPECT_TRUE(std::filesystem::exists(CaptureSession::TrafficLogPath()));
   // Once the box is gone, the status line still says so.
-  EXPECT_EQ(std::string("Not connected to ") + kNoPort + ": use (Re)Connect or Settings",
+  EXPECT_EQ(std::string("Not connected to ") + kNoPort + ": retrying every second", ItemText(hwnd, IDC_EXPORT_NOTE));
+  EXPECT_NE(std::string::npos, c.window.boxes[0].first.find("plug in the adapter, or pick the reader's port in Settings"));
+}
+
+// A key pressed on the list, passed through the dialog manager as the
+// program's modal loop passes it.
+void PressKey(HWND dialog, int control, WPARAM key) {
+  HWND target = GetDlgItem(dialog, control);
+  SetFocus(target);
+  PostMessageA(target, WM_KEYDOWN, key, 0);
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (IsWindow(dialog) && IsDialogMessageA(dialog, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+TEST(CaptureDialog, EscapeOrEnterOnTheListAskBeforeEndingWhileThePortIsOpen) {
+  ScriptedPorts ports({});
+  Capture c;
+  HWND hwnd = c.Open();
+  ASSERT_NE(nullptr, hwnd);
+  ASSERT_TRUE(c.window.Session().Port().IsOpen());
+  EXPECT_EQ(std::string("Connected to ") + kNoPort + "; exported when the test ends into:",
             ItemText(hwnd, IDC_EXPORT_NOTE));
+  for (WPARAM key : {VK_ESCAPE, VK_RETURN}) {
+    c.window.boxes.clear();
+    c.window.answer = IDNO;
+    PressKey(hwnd, IDC_LINES, key);
+    ASSERT_EQ(1u, c.window.boxes.size()) << key;
+    EXPECT_EQ(CaptureSession::kEndQuestion, c.window.boxes[0].first);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2), c.window.boxes[0].second);
+    EXPECT_EQ(hwnd, c.window.GetSafeHwnd()) << key;
+  }
+  c.window.answer = IDYES;
+  PressKey(hwnd, IDC_LINES, VK_RETURN);
+  EXPECT_EQ(nullptr, c.window.GetSafeHwnd());
+
+  // The close box ends at once; so does Escape with no port open.
+  for (int way = 0; way < 2; ++way) {
+    ScriptedPorts again({way == 0 ? 0 : kNotReadyOnOpen});
+    Capture d;
+    HWND other = d.Open();
+    ASSERT_NE(nullptr, other);
+    d.window.boxes.clear();
+    if (way == 0) SendMessageA(other, WM_CLOSE, 0, 0);
+    if (way == 1) PressKey(other, IDC_LINES, VK_ESCAPE);
+    Pump();
+    EXPECT_EQ(nullptr, d.window.GetSafeHwnd()) << way;
+    EXPECT_TRUE(d.window.boxes.empty()) << way;
+  }
 }
 
 TEST(CaptureDialog, ReconnectRereadsThePortAndShowsItsFailureAfterTheCommand) {
@@ -130,6 +187,22 @@ TEST(CaptureDialog, ListShowsEveryLineFromTheStoreAndClearScreenEmptiesOnlyTheLi
   EXPECT_EQ(5002, c.ListCount());
   EXPECT_EQ(5001, SendDlgItemMessageA(hwnd, IDC_LINES, LB_GETCURSEL, 0, 0));
   UpdateWindow(hwnd);  // the rows draw from the store
+
+  // A line wider than the list scrolls into view.
+  RECT client{};
+  GetClientRect(GetDlgItem(hwnd, IDC_LINES), &client);
+  EXPECT_LT(SendDlgItemMessageA(hwnd, IDC_LINES, LB_GETHORIZONTALEXTENT, 0, 0), client.right);
+  const std::string wide = std::string(400, 'W') + "\r\n";
+  c.window.Session().FeedBytes(wide.data(), wide.size());
+  c.window.Lines().Publish();
+  HDC dc = GetDC(hwnd);
+  HGDIOBJ old = SelectObject(dc, c.window.ListFont());
+  SIZE extent{};
+  GetTextExtentPoint32A(dc, wide.data(), 400, &extent);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd, dc);
+  EXPECT_GE(SendDlgItemMessageA(hwnd, IDC_LINES, LB_GETHORIZONTALEXTENT, 0, 0), extent.cx);
+  EXPECT_TRUE(GetWindowLongA(GetDlgItem(hwnd, IDC_LINES), GWL_STYLE) & WS_HSCROLL);
 
   SendDlgItemMessageA(hwnd, IDC_CLEAR_SCREEN, BM_CLICK, 0, 0);
   EXPECT_EQ(0, c.ListCount());
@@ -206,6 +279,7 @@ TEST(CaptureDialog, NoticesShowInTheWindowNewestFirstWholeUntilDismissed) {
   std::string rescued = "Cannot open file for writing: X\nwrite failed: No space left on device\nThe report was "
                         "saved instead as " + std::string(200, 'u') + "\\26_12_08_10_30_00.xls";
   c.window.Notices().Notice("first");
+  c.clock.Set(MakeLocalTime(2026, 12, 7, 10, 31, 5));
   c.window.Notices().Notice(rescued);
   HWND text = GetDlgItem(hwnd, NoticePanel::kTextId);
   ASSERT_NE(nullptr, text);
@@ -213,39 +287,46 @@ TEST(CaptureDialog, NoticesShowInTheWindowNewestFirstWholeUntilDismissed) {
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(hwnd, IDC_XLS_HINT)));
   std::string whole = rescued;
   for (size_t at = 0; (at = whole.find('\n', at)) != std::string::npos; at += 2) whole.insert(at, "\r");
-  EXPECT_EQ(whole + "\r\n(1 older)", ItemText(hwnd, NoticePanel::kTextId));
+  EXPECT_EQ("10:31:05  " + whole + "\r\n(1 older)", ItemText(hwnd, NoticePanel::kTextId));
   // Read-only, wrapping and scrolling: the whole text can be read and copied.
   const LONG style = GetWindowLongA(text, GWL_STYLE);
   EXPECT_TRUE((style & ES_READONLY) && (style & ES_MULTILINE) && (style & WS_VSCROLL) && !(style & ES_AUTOHSCROLL));
   EXPECT_GT(SendMessageA(text, EM_GETLINECOUNT, 0, 0), 4);
   SendDlgItemMessageA(hwnd, NoticePanel::kDismissId, BM_CLICK, 0, 0);
-  EXPECT_EQ("first", ItemText(hwnd, NoticePanel::kTextId));
+  EXPECT_EQ("10:30:00  first", ItemText(hwnd, NoticePanel::kTextId));
   SendDlgItemMessageA(hwnd, NoticePanel::kDismissId, BM_CLICK, 0, 0);
   EXPECT_FALSE(IsWindowVisible(text));
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd, IDC_XLS_HINT)));
   EXPECT_TRUE(c.window.boxes.empty());  // no message box on the way
+  // A status too long for its line loses its end, not its beginning.
+  EXPECT_TRUE(GetWindowLongA(GetDlgItem(hwnd, IDC_EXPORT_NOTE), GWL_STYLE) & SS_ENDELLIPSIS);
 }
 
-// Plays the user of the settings dialog the capture window opens modally:
-// waits for it, picks port entry `port` (unless -1) and clicks `button`.
-std::thread AnswerSettings(int port, int button) {
-  return std::thread([port, button] {
+// Plays the user of a dialog or box the test opens modally: waits for the
+// one titled `title` and hands it to `act`.
+std::thread WhenShown(const char* title, std::function<void(HWND)> act) {
+  return std::thread([title, act] {
     for (int i = 0; i < 200; ++i) {
       HWND dialog = nullptr;
       // This test program's own: other tests may run beside it.
-      for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", "Settings"); w;
-           w = FindWindowExA(nullptr, w, "#32770", "Settings")) {
+      for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", title); w;
+           w = FindWindowExA(nullptr, w, "#32770", title)) {
         DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
         if (pid == GetCurrentProcessId() && IsWindowVisible(w)) dialog = w;
       }
-      if (dialog) {
-        if (port >= 0) SendDlgItemMessageA(dialog, IDC_PORT, CB_SETCURSEL, port, 0);
-        PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
-        return;
-      }
+      if (dialog) return act(dialog);
       Sleep(50);
     }
+  });
+}
+
+// The settings dialog's user picks port entry `port` (unless -1) and clicks
+// `button`.
+std::thread AnswerSettings(int port, int button) {
+  return WhenShown("Settings", [port, button](HWND dialog) {
+    if (port >= 0) SendDlgItemMessageA(dialog, IDC_PORT, CB_SETCURSEL, port, 0);
+    PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
   });
 }
 
@@ -332,7 +413,7 @@ struct Settings {
   SettingsDialog dialog;
 };
 
-TEST(SettingsDialog, PreselectsTheStoredPortOrTheFirstAndStoresItOnOK) {
+TEST(SettingsDialog, PreselectsTheStoredPortEvenWhenUnlistedAndStoresItOnOK) {
   {
     Settings s({"COM1", "COM3", "COM4"});
     WriteSetting("ComPort", "com4");
@@ -345,10 +426,33 @@ TEST(SettingsDialog, PreselectsTheStoredPortOrTheFirstAndStoresItOnOK) {
   Settings s({"COM1", "COM3", "COM4"});
   WriteSetting("ComPort", "COM7");
   ASSERT_NE(nullptr, s.Open());
-  EXPECT_EQ("COM1", s.Selected(IDC_PORT));
+  EXPECT_EQ("COM7", s.Selected(IDC_PORT));  // not silently another port
   s.Click(IDOK);
   EXPECT_EQ(nullptr, s.dialog.GetSafeHwnd());
-  EXPECT_EQ("COM1", ReadComPort());
+  EXPECT_EQ("COM7", ReadComPort());
+}
+
+TEST(SettingsDialog, ARootThatIsAFileIsRefusedAndTheDialogStaysOpen) {
+  Settings s({"COM1"});
+  const std::string file = s.env.dir() / "notes.txt";
+  WriteFileBytes(file, "a file");
+  HWND hwnd = s.Open();
+  ASSERT_NE(nullptr, hwnd);
+  SetDlgItemTextA(hwnd, IDC_ROOT, (file + "\\root").c_str());
+  std::string told;
+  std::thread user = WhenShown("Root Folder", [&told](HWND box) {
+    told = ItemText(box, 0xFFFF);  // a message box's text
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  s.Click(IDOK);
+  user.join();
+  EXPECT_NE(std::string::npos, told.find(file + " is a file, not a folder")) << told;
+  EXPECT_EQ(hwnd, s.dialog.GetSafeHwnd());  // still open
+  EXPECT_EQ("<missing>", ReadFileBytes(SettingsFilePath()));
+  SetDlgItemTextA(hwnd, IDC_ROOT, "C:\\lab");
+  s.Click(IDOK);
+  EXPECT_EQ(nullptr, s.dialog.GetSafeHwnd());
+  EXPECT_EQ("C:\\lab", ReadRootFolder("6310"));
 }
 
 TEST(SettingsDialog, AModelChangeShowsItsRootAndOKStoresOnlyThatModelsRoot) {

@@ -49,6 +49,15 @@ TEST(FolderDialog, SelectReturnsTheFolderOnShow) {
   });
   EXPECT_EQ(QDialog::Accepted, result);
   EXPECT_EQ(dir / "a/b", folder);
+
+  // A subfolder highlighted in the list is the one meant, not its parent.
+  folder = dir / "a";
+  result = RunPicker(&folder, [&](CFolderDialog& d) {
+    d.selectFile(QString::fromStdString(dir / "a/b"));
+    ButtonWithText(d, "Select")->click();
+  });
+  EXPECT_EQ(QDialog::Accepted, result);
+  EXPECT_EQ(dir / "a/b", folder);
 }
 
 TEST(FolderDialog, CancelLeavesTheTextAlone) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <thread>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -14,8 +16,9 @@ struct PickerDriver {
   std::string seen;
   std::thread thread;
 
-  explicit PickerDriver(WPARAM command) {
-    thread = std::thread([this, command] {
+  // `highlight`, when given, is an entry of the list the user clicks first.
+  explicit PickerDriver(WPARAM command, std::string highlight = "") {
+    thread = std::thread([this, command, highlight] {
       HWND frame = nullptr;
       for (int i = 0; i < 200 && !frame; ++i) {
         Sleep(50);
@@ -35,6 +38,20 @@ struct PickerDriver {
       GetWindowRect(GetDlgItem(frame, IDOK), &okRect);
       GetWindowRect(GetDlgItem(frame, IDCANCEL), &cancelRect);
       if (okRect.top != cancelRect.top || okRect.right != cancelRect.left - 4) seen += " misplaced";
+      if (!highlight.empty()) {
+        HWND view = FindWindowExA(frame, nullptr, "SHELLDLL_DefView", nullptr);
+        HWND list = view ? FindWindowExA(view, nullptr, "SysListView32", nullptr) : nullptr;
+        LVFINDINFOA find{};
+        find.flags = LVFI_STRING;
+        find.psz = highlight.c_str();
+        const LRESULT item = list ? SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1),
+                                                 reinterpret_cast<LPARAM>(&find))
+                                  : -1;
+        LVITEMA state{};
+        state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        if (item < 0) seen += " no entry " + highlight;
+        else SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&state));
+      }
       PostMessageA(frame, WM_COMMAND, command, 0);
     });
   }
@@ -77,6 +94,27 @@ TEST(FolderDialog, SelectReturnsTheFolderOnShow) {
   EXPECT_EQ("Select", seen);  // and nothing visible or misplaced
   EXPECT_EQ(IDOK, result);
   EXPECT_EQ(FullPath(start), FullPath(folder));
+  RemoveDirectoryA(start.c_str());
+}
+
+TEST(FolderDialog, SelectTakesTheFolderHighlightedInTheList) {
+  const std::string start = TempFolder();
+  const std::string inner = start + "\\plates";
+  CreateDirectoryA(inner.c_str(), nullptr);
+  std::string folder = start;
+  CFolderDialog picker(&folder);
+  INT_PTR result;
+  std::string seen;
+  {
+    PickerDriver driver(IDOK, "plates");
+    result = picker.DoModal();
+    driver.thread.join();
+    seen = driver.seen;
+  }
+  EXPECT_EQ("Select", seen);
+  EXPECT_EQ(IDOK, result);
+  EXPECT_EQ(FullPath(inner), FullPath(folder));
+  RemoveDirectoryA(inner.c_str());
   RemoveDirectoryA(start.c_str());
 }
 
