@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "export/report_export.h"
 #include "platform/atomic_file.h"
 #include "platform/platform.h"
 #include "platform/synced_file.h"
@@ -14,11 +15,6 @@ std::string Lower(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   return s;
-}
-
-std::string Trimmed(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
-  return b == std::string::npos ? "" : s.substr(b, e - b + 1);
 }
 
 // Exports name their files with the platform's separator; a root typed by
@@ -58,13 +54,7 @@ std::vector<std::string> FilesToDeliver(const std::vector<std::string>& files, c
                                         std::vector<std::string>* unknown) {
   static const char* const kKnown[] = {"results", "csv", "xls", "xlsx", "txt"};
   std::vector<std::string> wanted;
-  size_t start = 0;
-  while (start <= formats.size()) {
-    size_t comma = formats.find(',', start);
-    if (comma == std::string::npos) comma = formats.size();
-    std::string name = Lower(Trimmed(formats.substr(start, comma - start)));
-    start = comma + 1;
-    if (name.empty()) continue;
+  for (const std::string& name : FormatNames(formats)) {
     if (std::find(std::begin(kKnown), std::end(kKnown), name) == std::end(kKnown)) {
       if (unknown) unknown->push_back(name);
     } else {

@@ -165,8 +165,8 @@ bool ExportResultsFile(const ReportResults& results, const std::string& model, E
                     notices);
 }
 
-ExportFormats ParseExportFormats(const std::string& list, std::vector<std::string>* unknown) {
-  ExportFormats formats{false, false, false, false};
+std::vector<std::string> FormatNames(const std::string& list) {
+  std::vector<std::string> names;
   size_t start = 0;
   while (start <= list.size()) {
     size_t end = list.find(',', start);
@@ -176,6 +176,15 @@ ExportFormats ParseExportFormats(const std::string& list, std::vector<std::strin
       if (!std::isspace(static_cast<unsigned char>(list[i])))
         word += static_cast<char>(std::tolower(static_cast<unsigned char>(list[i])));
     }
+    if (!word.empty()) names.push_back(word);
+    start = end + 1;
+  }
+  return names;
+}
+
+ExportFormats ParseExportFormats(const std::string& list, std::vector<std::string>* unknown) {
+  ExportFormats formats{false, false, false, false};
+  for (const std::string& word : FormatNames(list)) {
     if (word == "xls") {
       formats.xls = true;
     } else if (word == "xlsx") {
@@ -184,10 +193,9 @@ ExportFormats ParseExportFormats(const std::string& list, std::vector<std::strin
       formats.csv = true;
     } else if (word == "results") {
       formats.results = true;
-    } else if (!word.empty() && unknown) {
+    } else if (unknown) {
       unknown->push_back(word);
     }
-    start = end + 1;
   }
   if (!formats.xls && !formats.xlsx && !formats.csv && !formats.results) formats.xls = true;
   return formats;

@@ -73,6 +73,10 @@ bool ExportWorkbookFiles(Workbook& workbook, ExportName& name, const ExportTarge
 bool ExportResultsFile(const ReportResults& results, const std::string& model, ExportName& name,
                        const ExportTarget& target, NoticeSink& notices);
 
+/// The names of a comma list of formats, lower-cased, blanks dropped and
+/// empty ones skipped: the one reading of every setting that lists formats.
+std::vector<std::string> FormatNames(const std::string& list);
+
 /// Parses a comma list of "xls", "xlsx", "csv", "results" (blanks and case
 /// ignored, unknown names skipped and added to `unknown`, which may be
 /// null). A list that names no known format means xls alone, so a report

@@ -76,14 +76,10 @@ bool WaitFor(pid_t pid, int fd, int ms, int* status, std::string* kept) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::vector<std::string>& argv,
-                         const std::vector<std::pair<std::string, std::string>>& env,
-                         std::chrono::milliseconds limit) {
+ProcessResult RunNamedProgram(const std::vector<std::string>& argv,
+                              const std::vector<std::pair<std::string, std::string>>& env,
+                              std::chrono::milliseconds limit) {
   ProcessResult result;
-  if (argv.empty() || argv[0].empty()) {
-    result.startError = "no program is named";
-    return result;
-  }
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     result.startError = "cannot make a pipe: " + SystemErrorText(errno);

@@ -64,14 +64,10 @@ bool WaitFor(HANDLE process, HANDLE pipe, DWORD ms, std::string* kept) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::vector<std::string>& argv,
-                         const std::vector<std::pair<std::string, std::string>>& env,
-                         std::chrono::milliseconds limit) {
+ProcessResult RunNamedProgram(const std::vector<std::string>& argv,
+                              const std::vector<std::pair<std::string, std::string>>& env,
+                              std::chrono::milliseconds limit) {
   ProcessResult result;
-  if (argv.empty() || argv[0].empty()) {
-    result.startError = "no program is named";
-    return result;
-  }
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {

@@ -1,5 +1,16 @@
 #include "platform/process_runner.h"
 
+ProcessResult RunProcess(const std::vector<std::string>& argv,
+                         const std::vector<std::pair<std::string, std::string>>& env,
+                         std::chrono::milliseconds limit) {
+  if (argv.empty() || argv[0].empty()) {
+    ProcessResult result;
+    result.startError = "no program is named";
+    return result;
+  }
+  return RunNamedProgram(argv, env, limit);
+}
+
 std::string FirstLines(const std::string& text) {
   std::string out;
   size_t start = 0;

@@ -28,6 +28,11 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::vector<std::pair<std::string, std::string>>& env,
                          std::chrono::milliseconds limit);
 
+/// RunProcess once `argv` names a program: one implementation per platform.
+ProcessResult RunNamedProgram(const std::vector<std::string>& argv,
+                              const std::vector<std::pair<std::string, std::string>>& env,
+                              std::chrono::milliseconds limit);
+
 /// How many lines of standard error ProcessResult::errorHead keeps.
 constexpr size_t kErrorHeadLines = 5;
 
