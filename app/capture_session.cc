@@ -10,6 +10,7 @@
 #include "app/report_manifest.h"
 #include "app/settings.h"
 #include "app/settings_check.h"
+#include "serial/port_name.h"
 
 namespace {
 
@@ -360,7 +361,14 @@ uint32_t CaptureSession::PortReader::Read(char* buffer, uint32_t size) {
 }
 
 bool CaptureSession::OpenPort(const std::string& name, std::string* err) {
-  int32_t code = port_.Open(name.c_str(), window_, 0, ++connection_, 0, 0);
+  // A stable name stands for whatever COM number its adapter has at this
+  // (re)connect; without the adapter there is nothing to open yet.
+  const std::string device = PortToOpen(name);
+  if (device.empty()) {
+    if (err) *err = "Unable to open COM-port " + name + ": no adapter with this identity is plugged in";
+    return false;
+  }
+  int32_t code = port_.Open(device.c_str(), window_, 0, ++connection_, 0, 0);
   if (code != 0) {
     // The port's Open reports a failed set-up step (its read mode) with
     // the device still open, and no listener started. Left so, every later
@@ -368,7 +376,8 @@ bool CaptureSession::OpenPort(const std::string& name, std::string* err) {
     // while its driver is still settling would never be taken up again.
     port_.Close();
     if (err) {
-      *err = "Unable to open COM-port " + name + ": " + SerialErrorText(code);
+      *err = "Unable to open COM-port " + (device == name ? name : name + " (" + device + ")") + ": " +
+             SerialErrorText(code);
       std::string hint = OpenFailureHint(code);
       if (!hint.empty()) *err += ". " + hint;
     }

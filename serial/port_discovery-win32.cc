@@ -89,6 +89,25 @@ class Key {
   bool open_ = false;
 };
 
+// The stable name of the USB device a port belongs to, read up the device
+// tree: the port node itself (an adapter without a driver bus of its own),
+// its parent (the FTDI bus's port, the interface of a composite device
+// under the device), or the one above that. Empty for ports of no USB
+// device, or when the configuration manager does not answer.
+std::string StableNameOfNode(Win32PortCalls& calls, DEVINST node) {
+  constexpr int kLevels = 3;
+  for (int level = 0; level < kLevels; ++level) {
+    char id[MAX_DEVICE_ID_LEN + 1] = {};
+    if (calls.GetDeviceId(node, id, sizeof id) != CR_SUCCESS) return "";
+    std::string name = UsbStableName(TextOf(id, sizeof id));
+    if (!name.empty()) return name;
+    DEVINST parent = 0;
+    if (calls.GetParent(&parent, node) != CR_SUCCESS) return "";
+    node = parent;
+  }
+  return "";
+}
+
 void DiscoverInterfaces(ComPortInfoArray& ports, Win32PortCalls& calls) {
   HDEVINFO handle = calls.GetClassDevs(&kComPortInterface, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
   if (handle == INVALID_HANDLE_VALUE) Fail("SetupDiGetClassDevs failed.", calls.LastError());
@@ -127,6 +146,10 @@ void DiscoverInterfaces(ComPortInfoArray& ports, Win32PortCalls& calls) {
     port.friendlyName = TextOf(friendly, kPropertySize);
     port.isUsb = haveLocation && TextOf(location, kPropertySize).starts_with("USB");
     port.description = TextOf(description, kPropertySize);
+    // The location of an FTDI bus's port names no USB socket: the device
+    // tree tells it apart as well.
+    port.stableName = StableNameOfNode(calls, device.DevInst);
+    port.isUsb = port.isUsb || !port.stableName.empty();
     ports.push_back(port);
   }
 }
@@ -254,6 +277,10 @@ class SystemCalls final : public Win32PortCalls {
                                  DWORD size) override {
     return ::SetupDiGetDeviceRegistryPropertyA(list, device, property, nullptr, buffer, size, nullptr);
   }
+  CONFIGRET GetDeviceId(DEVINST node, char* buffer, ULONG size) override {
+    return ::CM_Get_Device_IDA(node, buffer, size, 0);
+  }
+  CONFIGRET GetParent(DEVINST* parent, DEVINST node) override { return ::CM_Get_Parent(parent, node, 0); }
   void DestroyDeviceInfoList(HDEVINFO list) override { ::SetupDiDestroyDeviceInfoList(list); }
   LONG OpenKey(HKEY parent, const char* name, HKEY* key) override {
     return ::RegOpenKeyExA(parent, name, 0, KEY_READ, key);

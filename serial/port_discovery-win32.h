@@ -6,6 +6,7 @@
 // Windows, and SetupAPI seldom fails on its own.
 
 #include <windows.h>
+#include <cfgmgr32.h>
 #include <setupapi.h>
 
 #include <string>
@@ -32,6 +33,10 @@ class Win32PortCalls {
   /// SetupDiGetDeviceRegistryPropertyA without type and required size.
   virtual BOOL GetDeviceRegistryProperty(HDEVINFO list, SP_DEVINFO_DATA* device, DWORD property,
                                          BYTE* buffer, DWORD size) = 0;
+  /// CM_Get_Device_IDA: the instance id of device node `node`.
+  virtual CONFIGRET GetDeviceId(DEVINST node, char* buffer, ULONG size) = 0;
+  /// CM_Get_Parent: the node `node` hangs off.
+  virtual CONFIGRET GetParent(DEVINST* parent, DEVINST node) = 0;
   /// SetupDiDestroyDeviceInfoList.
   virtual void DestroyDeviceInfoList(HDEVINFO list) = 0;
 
@@ -56,7 +61,8 @@ class Win32PortCalls {
 Win32PortCalls& SystemPortCalls();
 
 /// Discovery over `calls`: device interfaces from Windows 2000 on, then
-/// the ports of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM they did not list; the
+/// the ports of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM they did not list, each
+/// USB port with its stable name (see UsbStableName); the
 /// fixed list COM1 to COM16 on NT 4, the registry on the Windows 95 family.
 std::unique_ptr<PortDiscovery> MakeWin32PortDiscovery(Win32PortCalls& calls);
 

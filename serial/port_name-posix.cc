@@ -26,6 +26,9 @@ std::string ResolvedPortDevice(const std::string& portName, const std::string& d
 
 bool IsPortPath(const std::string& portName) { return portName.find('/') != std::string::npos; }
 
+// A stable link below /dev/serial/by-id opens as it is.
+std::string PortToOpen(const std::string& portName) { return portName; }
+
 // Whether a port can be had now and the name it is found under again: what
 // the port list and the reconnect ask of a port name.
 

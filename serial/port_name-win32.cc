@@ -2,12 +2,19 @@
 
 #include <windows.h>
 
+#include "serial/port_enumeration.h"
 #include "serial/serial_device.h"
 
 std::string PortDevicePath(const std::string& portName) { return "\\\\.\\" + portName; }
 
-// COM names are the devices themselves: there are no links to follow.
-std::string ResolvedPortDevice(const std::string& portName, const std::string&) { return portName; }
+// COM names are the devices themselves: there are no links to follow, only
+// stable names to look up.
+std::string ResolvedPortDevice(const std::string& portName, const std::string&) { return PortToOpen(portName); }
+
+std::string PortToOpen(const std::string& portName) {
+  if (!IsStablePortName(portName)) return portName;
+  return CurrentPortName(portName, *MakePortDiscovery());
+}
 
 bool IsPortPath(const std::string& portName) { return portName.find('\\') != std::string::npos; }
 
@@ -21,11 +28,14 @@ bool CanOpenExclusively(const std::string& devicePath) {
   return true;
 }
 
-// COM names are the stable names on Windows: the system gives an adapter
-// its number again when it comes back.
+// Windows keeps no links: a USB adapter's stable name is made from its
+// identity in the device tree (port_enumeration.h), since it gets a new COM
+// number in another socket or when another adapter took its own.
 const char kStablePortFolder[] = "";
 
-std::string StablePortName(const std::string& portName, const std::string&) { return portName; }
+std::string StablePortName(const std::string& portName, const std::string&) {
+  return StableNameOf(portName, *MakePortDiscovery());
+}
 
 std::string OpenFailureHint(int32_t code) {
   if (code == ERROR_ACCESS_DENIED) return "Another program has the port open: close it and try again.";

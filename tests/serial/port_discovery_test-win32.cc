@@ -18,6 +18,9 @@ struct FakeDevice {
   const char* friendlyName = nullptr;  // null: the property is missing
   const char* description = nullptr;
   const char* location = nullptr;
+  // The instance ids of the port's device node and the nodes above it, as
+  // the configuration manager gives them; none: it does not answer.
+  std::vector<std::string> nodes = {};
 };
 
 struct FakeKey {
@@ -93,6 +96,7 @@ class FakeCalls : public Win32PortCalls {
       return Failed(ERROR_INSUFFICIENT_BUFFER);
     std::memcpy(detail->DevicePath, path.c_str(), path.size() + 1);
     device->Reserved = data->Reserved;
+    device->DevInst = NodeOf(data->Reserved, 0);
     return TRUE;
   }
   BOOL GetDeviceRegistryProperty(HDEVINFO, SP_DEVINFO_DATA* device, DWORD property, BYTE* buffer,
@@ -107,6 +111,18 @@ class FakeCalls : public Win32PortCalls {
     EXPECT_EQ(size, 256u);
     std::memcpy(buffer, text, std::strlen(text) + 1);
     return TRUE;
+  }
+  CONFIGRET GetDeviceId(DEVINST node, char* buffer, ULONG size) override {
+    const std::vector<std::string>& ids = devices.at(node / 16 - 1).nodes;
+    if (node % 16 >= ids.size()) return CR_NO_SUCH_DEVNODE;
+    EXPECT_GE(size, static_cast<ULONG>(MAX_DEVICE_ID_LEN));
+    std::strcpy(buffer, ids[node % 16].c_str());
+    return CR_SUCCESS;
+  }
+  CONFIGRET GetParent(DEVINST* parent, DEVINST node) override {
+    if (node % 16 + 1 >= devices.at(node / 16 - 1).nodes.size()) return CR_NO_SUCH_DEVNODE;
+    *parent = node + 1;
+    return CR_SUCCESS;
   }
   void DestroyDeviceInfoList(HDEVINFO list) override {
     EXPECT_EQ(list, kList);
@@ -160,6 +176,7 @@ class FakeCalls : public Win32PortCalls {
     error_ = code;
     return FALSE;
   }
+  static DEVINST NodeOf(size_t device, size_t level) { return static_cast<DEVINST>((device + 1) * 16 + level); }
   std::string PathOf(HKEY key) { return handles_.at(reinterpret_cast<uintptr_t>(key) - 1); }
   DWORD error_ = 0;
   std::vector<std::string> handles_;
@@ -382,6 +399,80 @@ TEST(Win32PortDiscovery, RegistryFailuresNameTheKeyAndCloseWhatWasOpen) {
     EXPECT_EQ(found.size(), c.found) << c.refused;
     EXPECT_EQ(calls.opened, calls.closed) << c.refused;
   }
+}
+
+// The device nodes from a port up to its USB device.
+const std::vector<std::string> kFtdiA = {"FTDIBUS\\VID_0403+PID_6001+A51MAMMEA\\0000", "USB\\VID_0403&PID_6001\\A51MAMME"};
+const std::vector<std::string> kFtdiB = {"FTDIBUS\\VID_0403+PID_6001+A51MBBBBA\\0000", "USB\\VID_0403&PID_6001\\A51MBBBB"};
+const std::vector<std::string> kSocket2 = {"USB\\VID_067B&PID_2303\\5&2A9F3C4&0&2", "USB\\ROOT_HUB30\\4&1&0"};
+const std::vector<std::string> kSocket3 = {"USB\\VID_067B&PID_2303\\5&2A9F3C4&0&3", "USB\\ROOT_HUB30\\4&1&0"};
+const std::vector<std::string> kComposite = {"USB\\VID_2341&PID_8036&MI_00\\7&1D2E3F&0&0000",
+                                             "USB\\VID_2341&PID_8036\\85736323"};
+const std::vector<std::string> kBoard = {"ACPI\\PNP0501\\1", "ACPI_HAL\\PNP0C08\\0", "ROOT\\ACPI_HAL\\0000",
+                                         "USB\\VID_1111&PID_2222\\TOO_FAR_UP"};
+
+FakeDevice Port(const char* friendlyName, const std::vector<std::string>& nodes) {
+  return {"\\\\?\\" + nodes[0], friendlyName, "Serial", nullptr, nodes};
+}
+
+TEST(Win32PortDiscovery, StableNamesFindTheAdapterUnderTheNumberItHasNow) {
+  const std::string a = "usb:0403:6001:A51MAMME", b = "usb:0403:6001:A51MBBBB";
+  const std::string socket2 = "usb:067B:2303@5&2A9F3C4&0&2";
+  struct Case {
+    const char* what;
+    std::vector<FakeDevice> devices;
+    std::string stable, port;  // port: what `stable` opens now, empty for nothing
+  } cases[] = {
+      {"taken at COM3", {Port("USB Serial Port (COM3)", kFtdiA)}, a, "COM3"},
+      {"moved to COM7", {Port("USB Serial Port (COM7)", kFtdiA)}, a, "COM7"},
+      {"same model, by serial", {Port("USB Serial Port (COM3)", kFtdiB), Port("USB Serial Port (COM4)", kFtdiA)}, a, "COM4"},
+      {"same model, the other", {Port("USB Serial Port (COM3)", kFtdiB), Port("USB Serial Port (COM4)", kFtdiA)}, b, "COM3"},
+      {"no serial, by socket", {Port("Prolific (COM5)", kSocket3), Port("Prolific (COM6)", kSocket2)}, socket2, "COM6"},
+      {"no serial, other socket", {Port("Prolific (COM5)", kSocket3)}, socket2, ""},
+      {"composite", {Port("Communications Port (COM1)", kBoard), Port("Arduino (COM9)", kComposite)},
+       "usb:2341:8036:85736323", "COM9"},
+      {"nothing matches", {Port("Communications Port (COM1)", kBoard), Port("USB Serial Port (COM3)", kFtdiB)}, a, ""},
+      {"adapter pulled", {}, a, ""},
+  };
+  for (const Case& c : cases) {
+    FakeCalls calls;
+    calls.devices = c.devices;
+    auto discovery = MakeWin32PortDiscovery(calls);
+    EXPECT_EQ(CurrentPortName(c.stable, *discovery), c.port) << c.what;
+    if (!c.port.empty()) {
+      EXPECT_EQ(StableNameOf(c.port, *discovery), c.stable) << c.what;
+    }
+    for (const ComPortInfo& port : Enumerate(calls)) {
+      // The board's port has no USB device within three levels up.
+      EXPECT_EQ(port.stableName.empty(), port.portName == "COM1") << c.what << " " << port.portName;
+      EXPECT_EQ(port.isUsb, port.portName != "COM1") << c.what << " " << port.portName;
+    }
+  }
+
+  FakeCalls calls;
+  calls.devices = {Port("Communications Port (COM1)", kBoard), Port("USB Serial Port (COM3)", kFtdiB)};
+  auto discovery = MakeWin32PortDiscovery(calls);
+  EXPECT_EQ(CurrentPortName("usb:0403:6001:a51mbbbb", *discovery), "COM3") << "letter case is no identity";
+  EXPECT_EQ(CurrentPortName("COM12", *discovery), "COM12") << "a COM name is opened as it is";
+  EXPECT_EQ(StableNameOf("com3", *discovery), b);
+  EXPECT_EQ(StableNameOf("COM1", *discovery), "COM1");
+  // A device tree that does not answer leaves the port listed, without.
+  calls.devices[1].nodes.resize(1);
+  EXPECT_EQ(StableNameOf("COM3", *discovery), "COM3");
+}
+
+TEST(Win32PortDiscovery, UsbStableNameTakesOnlyAUsbDevicesOwnId) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"USB\\VID_0403&PID_6001\\A51MAMME", "usb:0403:6001:A51MAMME"},
+      {"usb\\vid_0403&pid_6001\\a51mamme", "usb:0403:6001:a51mamme"},
+      {"USB\\VID_067B&PID_2303\\5&2A9F3C4&0&2", "usb:067B:2303@5&2A9F3C4&0&2"},
+      {"USB\\VID_2341&PID_8036&MI_00\\7&1D2E3F&0&0000", ""},
+      {"USB\\VID_0403&PID_6001\\", ""},
+      {"USB\\VID_04X3&PID_6001\\A", ""},
+      {"USB\\ROOT_HUB30\\4&1&0", ""},
+      {"FTDIBUS\\VID_0403+PID_6001+A51MAMMEA\\0000", ""},
+  };
+  for (const auto& [id, name] : cases) EXPECT_EQ(UsbStableName(id), name) << id;
 }
 
 TEST(Win32PortDiscovery, SetupApiTakesTheDetailSizeOfThisBuild) {
