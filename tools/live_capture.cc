@@ -114,8 +114,11 @@ int ListPorts() {
     return 0;
   }
   for (const ComPortInfo& port : ports) {
-    std::printf("%-12s %-40s %s%s\n", port.portName.c_str(), port.friendlyName.c_str(),
-                port.devicePath.c_str(), port.isUsb ? " (USB)" : "");
+    // The stable name is what ComPort may hold to follow the adapter to
+    // whatever COM number it gets in another socket.
+    std::string stable = port.stableName.empty() ? "" : " " + port.stableName;
+    std::printf("%-12s %-40s %s%s%s\n", port.portName.c_str(), port.friendlyName.c_str(),
+                port.devicePath.c_str(), port.isUsb ? " (USB)" : "", stable.c_str());
   }
   return 0;
 }
