@@ -134,14 +134,19 @@ bool CheckRootChoice(const std::string& root, std::string* why) {
 
 std::string RootForModel(const std::string& modelEntry) { return ReadRootFolder(modelEntry); }
 
+std::string SystemStoredPortName(const std::string& portName) { return StoredPortName(portName); }
+
 bool StoreSettingsChoices(const SettingsChoices& choices, int port, const std::string& model,
-                          const std::string& root, std::string* err) {
+                          const std::string& root, std::string* err, const PortResolver& storedName) {
   bool ok = true;
   // With no port listed the stored port is kept rather than blanked; so it
   // is with a nameless entry (a device that reports an empty name), which
   // would leave the next start with no port to open.
   if (port >= 0 && port < static_cast<int>(choices.ports.size())) {
-    const std::string& name = port == choices.storedPortEntry ? choices.storedPort : choices.ports[port];
+    // A USB adapter picked by its COM number is kept by its identity on
+    // Windows, so that another socket or number still finds it.
+    const std::string name =
+        port == choices.storedPortEntry ? choices.storedPort : storedName(choices.ports[port]);
     if (!name.empty()) ok = WriteSetting("ComPort", name, err) && ok;
   }
   // A model typed into the edit field is stored as typed.

@@ -71,9 +71,16 @@ std::string RootForModel(const std::string& modelEntry);
 /// at a level above it.
 bool CheckRootChoice(const std::string& root, std::string* why);
 
+/// The name the settings keep for a picked port (StoredPortName: a USB
+/// adapter's stable name on Windows).
+std::string SystemStoredPortName(const std::string& portName);
+
 /// OK: stores the port entry `port` (none when -1 or the entry is empty:
-/// the stored port stays) as "ComPort", `model` (when not empty) as
-/// "DevType" and `root` (when both are not empty) as the model's root key. False with `err` when the
-/// settings file refused a write.
+/// the stored port stays) as "ComPort", under the name `storedName` gives
+/// for it unless it is the entry that stood for the stored port, `model`
+/// (when not empty) as "DevType" and `root` (when both are not empty) as
+/// the model's root key. False with `err` when the settings file refused a
+/// write.
 bool StoreSettingsChoices(const SettingsChoices& choices, int port, const std::string& model,
-                          const std::string& root, std::string* err = nullptr);
+                          const std::string& root, std::string* err = nullptr,
+                          const PortResolver& storedName = SystemStoredPortName);

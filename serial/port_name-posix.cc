@@ -29,6 +29,8 @@ bool IsPortPath(const std::string& portName) { return portName.find('/') != std:
 // A stable link below /dev/serial/by-id opens as it is.
 std::string PortToOpen(const std::string& portName) { return portName; }
 
+std::string StoredPortName(const std::string& portName) { return portName; }
+
 // Whether a port can be had now and the name it is found under again: what
 // the port list and the reconnect ask of a port name.
 

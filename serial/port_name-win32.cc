@@ -37,6 +37,8 @@ std::string StablePortName(const std::string& portName, const std::string&) {
   return StableNameOf(portName, *MakePortDiscovery());
 }
 
+std::string StoredPortName(const std::string& portName) { return StablePortName(portName); }
+
 std::string OpenFailureHint(int32_t code) {
   if (code == ERROR_ACCESS_DENIED) return "Another program has the port open: close it and try again.";
   if (code == ERROR_FILE_NOT_FOUND) return "No such port on this computer: pick one in Settings.";

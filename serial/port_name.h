@@ -24,3 +24,9 @@ bool IsPortPath(const std::string& portName);
 /// name a stable name ("usb:0403:6001:A51MAMME") stands for at this moment,
 /// empty when no adapter has it; every other name as it is.
 std::string PortToOpen(const std::string& portName);
+
+/// The name the settings keep when the user picks the port `portName`: on
+/// Windows a USB adapter's stable name (StablePortName), as its COM number
+/// changes with the socket; elsewhere the name as picked (a stable link is
+/// an entry of its own there).
+std::string StoredPortName(const std::string& portName);

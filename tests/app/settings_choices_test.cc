@@ -118,6 +118,23 @@ TEST(SettingsChoices, AStoredNameOfAListedDeviceIsPreselectedAndKept) {
   EXPECT_EQ(ReadComPort(), "ttyS0");
 }
 
+TEST(SettingsChoices, APickedUsbPortIsStoredUnderTheNameTheSystemKeepsForIt) {
+  IsolatedSettings settings;
+  WriteSetting("ComPort", "usb:0403:6001:A51MAMME");
+  PortResolver identity = Devices({{"COM3", "usb:0403:6001:A51MAMME"}, {"COM7", "usb:067B:2303@5&2A9F3C4&0&2"},
+                                   {"COM1", "COM1"}});
+  // The stored adapter is at COM3 now: that entry is preselected.
+  SettingsChoices c = OpenSettingsChoices({"COM1", "COM3", "COM7"}, Devices({{"usb:0403:6001:A51MAMME", "COM3"},
+                                                                            {"COM3", "COM3"}, {"COM1", "COM1"}}));
+  EXPECT_EQ(c.port, 1);
+  const std::pair<int, const char*> picks[] = {
+      {2, "usb:067B:2303@5&2A9F3C4&0&2"}, {0, "COM1"}, {1, "usb:0403:6001:A51MAMME"}};
+  for (const auto& [entry, stored] : picks) {
+    ASSERT_TRUE(StoreSettingsChoices(c, entry, "6310", "", nullptr, identity));
+    EXPECT_EQ(ReadComPort(), stored) << entry;
+  }
+}
+
 TEST(SettingsChoices, OkStoresPortModelAndRootOnlyWhereThereIsOne) {
   IsolatedSettings settings;
   WriteSetting("ComPort", "ttyACM0");
