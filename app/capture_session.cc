@@ -10,6 +10,7 @@
 #include "app/report_manifest.h"
 #include "app/settings.h"
 #include "app/settings_check.h"
+#include "serial/port_enumeration.h"
 #include "serial/port_name.h"
 
 namespace {
@@ -433,7 +434,12 @@ void CaptureSession::OnPortLost() {
 }
 
 bool CaptureSession::TryReconnect() {
-  if (!reconnectPending_) return port_.IsOpen();
+  if (!reconnectPending_) {
+    // Windows may never complete the pending read of a pulled adapter, so
+    // no failure tells of it: its stable name finding no port does.
+    if (port_.IsOpen() && IsStablePortName(reopenName_) && PortToOpen(reopenName_).empty()) OnPortLost();
+    return port_.IsOpen();
+  }
   if (!OpenPort(reopenName_.empty() ? comPort_ : reopenName_, nullptr)) return false;
   reconnectPending_ = false;
   if (reopenName_.empty()) reopenName_ = StablePortName(comPort_);
