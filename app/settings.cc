@@ -6,6 +6,7 @@
 #include "app/ini_file.h"
 #include "app/machine_settings.h"
 #include "platform/platform.h"
+#include "serial/port_enumeration.h"
 
 namespace {
 
@@ -70,8 +71,12 @@ std::string ReadSetting(std::string_view key, const std::string& fallback, size_
 
 std::string ReadComPort() {
   // An empty value names no port at all; the settings check tells the user.
-  std::string port = ReadSetting("ComPort", kDefaultComPort, kComPortLength);
-  return port.empty() ? kDefaultComPort : port;
+  std::string port = ReadSetting("ComPort", kDefaultComPort, std::string::npos);
+  if (port.empty()) return kDefaultComPort;
+  // The old limit of COM names does not cut a USB adapter's stable name,
+  // which no earlier installation stored.
+  if (!IsStablePortName(port) && port.size() > kComPortLength) port.resize(kComPortLength);
+  return port;
 }
 
 std::string ReadDevType() { return ReadSetting("DevType", "6310", kDevTypeLength); }

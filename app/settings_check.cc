@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "export/report_export.h"
 #include "platform/platform.h"
+#include "serial/port_enumeration.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ std::vector<std::string> SettingsProblems() {
   if (port.empty()) {
     problems.push_back("No port is set (ComPort is empty): Harrow opens " + Quoted(ReadComPort()) +
                        ". Choose the reader's port in Settings.");
-  } else if (port.size() > kComPortLength) {
+  } else if (port.size() > kComPortLength && !IsStablePortName(port)) {
     problems.push_back("The port " + Quoted(port) + " (ComPort) is longer than a port name can be (" +
                        std::to_string(kComPortLength) + " characters): Harrow tries " +
                        Quoted(ReadComPort()) + ". Choose the reader's port in Settings.");

@@ -33,7 +33,8 @@ class Win32PortCalls {
   /// SetupDiGetDeviceRegistryPropertyA without type and required size.
   virtual BOOL GetDeviceRegistryProperty(HDEVINFO list, SP_DEVINFO_DATA* device, DWORD property,
                                          BYTE* buffer, DWORD size) = 0;
-  /// CM_Get_Device_IDA: the instance id of device node `node`.
+  /// CM_Get_Device_IDA (setupapi.dll exports the configuration manager's
+  /// calls too, on every Windows): the instance id of device node `node`.
   virtual CONFIGRET GetDeviceId(DEVINST node, char* buffer, ULONG size) = 0;
   /// CM_Get_Parent: the node `node` hangs off.
   virtual CONFIGRET GetParent(DEVINST* parent, DEVINST node) = 0;

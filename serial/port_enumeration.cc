@@ -79,8 +79,6 @@ void EnumerateComPorts(ComPortInfoArray& ports, bool skipBusyPorts) {
   EnumerateComPorts(ports, skipBusyPorts, *discovery);
 }
 
-bool IsStablePortName(const std::string& portName) { return portName.rfind("usb:", 0) == 0; }
-
 std::string UsbStableName(const std::string& deviceId) {
   // "USB\VID_xxxx&PID_xxxx\instance"; the interfaces of a composite device
   // carry "&MI_xx" after the product id and are no device of their own.

@@ -58,7 +58,7 @@ std::string PortNameOf(const ComPortInfo& port);
 void CompleteComPorts(ComPortInfoArray& ports, bool skipBusyPorts, PortDiscovery& discovery);
 
 /// True when `portName` is a stable name ("usb:..."), not a port.
-bool IsStablePortName(const std::string& portName);
+inline bool IsStablePortName(const std::string& portName) { return portName.rfind("usb:", 0) == 0; }
 
 /// The stable name of the USB device with the instance id `deviceId`:
 /// "USB\VID_0403&PID_6001\A51MAMME" gives "usb:0403:6001:A51MAMME"; the

@@ -10,7 +10,7 @@ shift
 # once it is known to be part of every supported Windows. Winsock
 # (ws2_32.dll) comes with the static libgpg-error below libgcrypt.
 allowed=(advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
-  cfgmgr32.dll setupapi.dll shell32.dll user32.dll version.dll ws2_32.dll)
+  setupapi.dll shell32.dll user32.dll version.dll ws2_32.dll)
 failed=0
 for exe in "$@"; do
   names=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
