@@ -144,8 +144,9 @@ class CaptureSession : private LineConsumer {
   bool ReconnectPending() const { return reconnectPending_; }
   /// Tries once to reopen a lost port under its stable name, without
   /// waiting; the caller repeats it every second while ReconnectPending().
-  /// When it succeeds the user is told and the traffic log marked. True
-  /// when the port is open afterwards.
+  /// When it succeeds the user is told and the traffic log marked. With
+  /// the port open, an adapter whose stable name ("usb:...") finds no port
+  /// any more is taken as lost. True when the port is open afterwards.
   bool TryReconnect();
   /// The port name last read from the settings.
   const std::string& ComPort() const { return comPort_; }
