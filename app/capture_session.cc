@@ -433,11 +433,15 @@ void CaptureSession::OnPortLost() {
   ShowPortStatus();
 }
 
+bool CaptureSession::WatchesAdapter() const {
+  return port_.IsOpen() && IsStablePortName(reopenName_);
+}
+
 bool CaptureSession::TryReconnect() {
   if (!reconnectPending_) {
     // Windows may never complete the pending read of a pulled adapter, so
     // no failure tells of it: its stable name finding no port does.
-    if (port_.IsOpen() && IsStablePortName(reopenName_) && PortToOpen(reopenName_).empty()) OnPortLost();
+    if (WatchesAdapter() && PortToOpen(reopenName_).empty()) OnPortLost();
     return port_.IsOpen();
   }
   if (!OpenPort(reopenName_.empty() ? comPort_ : reopenName_, nullptr)) return false;

@@ -142,6 +142,10 @@ class CaptureSession : private LineConsumer {
   /// True while a lost port, or one the window could not open, waits to be
   /// (re)opened.
   bool ReconnectPending() const { return reconnectPending_; }
+  /// True while the open port is an adapter known by its stable name: as
+  /// Windows may never fail the read of a pulled one, the caller has
+  /// TryReconnect check every second that it is still there.
+  bool WatchesAdapter() const;
   /// Tries once to reopen a lost port under its stable name, without
   /// waiting; the caller repeats it every second while ReconnectPending().
   /// When it succeeds the user is told and the traffic log marked. With

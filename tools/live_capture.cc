@@ -57,9 +57,9 @@ int RunLiveCapture(const CaptureOptions& options) {
   bool loopFailed = false;
   for (;;) {
     // Idle means asleep: no time-out unless a lost port waits for its
-    // next attempt.
+    // next attempt, or an adapter known by its stable name is watched.
     int timeout = -1;
-    if (session.ReconnectPending()) {
+    if (session.ReconnectPending() || session.WatchesAdapter()) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(nextAttempt - Clock::now());
       timeout = left.count() > 0 ? static_cast<int>(left.count()) : 0;
     }
@@ -71,7 +71,7 @@ int RunLiveCapture(const CaptureOptions& options) {
       HandleMessages(*loop, session);
       if (!wasPending && session.ReconnectPending()) nextAttempt = Clock::now() + std::chrono::seconds(1);
     }
-    if (session.ReconnectPending() && Clock::now() >= nextAttempt) {
+    if ((session.ReconnectPending() || session.WatchesAdapter()) && Clock::now() >= nextAttempt) {
       session.TryReconnect();
       nextAttempt = Clock::now() + std::chrono::seconds(1);
     }

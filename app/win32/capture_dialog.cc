@@ -122,6 +122,14 @@ LRESULT CaptureDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, bo
       session_.OnRetryTimer();
       lines_.Publish();
       return 0;
+    case WM_DEVICECHANGE:
+      // An adapter plugged in or pulled out: the lost port is tried now,
+      // not at the next tick, and a watched adapter's absence is noticed
+      // (Windows may never end the pending read of a pulled one). The
+      // default answer then lets Windows go on.
+      session_.OnRetryTimer();
+      lines_.Publish();
+      break;
     case WM_CLOSE:
       // The close box: the whole closing of the capture, as for Escape,
       // so that what the last export reports is kept and shown before the

@@ -3,6 +3,8 @@
 // clicks would drive them.
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <dbt.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -154,6 +156,20 @@ TEST(CaptureDialog, EscapeOrEnterOnTheListAskBeforeEndingWhileThePortIsOpen) {
     EXPECT_EQ(nullptr, d.window.GetSafeHwnd()) << way;
     EXPECT_TRUE(d.window.boxes.empty()) << way;
   }
+}
+
+TEST(CaptureDialog, ADeviceArrivalTriesThePortAtOnce) {
+  ScriptedPorts ports({kNotReadyOnOpen});
+  Capture c;
+  HWND hwnd = c.Open();
+  ASSERT_NE(nullptr, hwnd);
+  ASSERT_FALSE(c.window.Session().Port().IsOpen());
+  // Windows tells every top-level window that a device arrived; no tick of
+  // the retry timer comes in between.
+  SendMessageA(hwnd, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
+  EXPECT_TRUE(c.window.Session().Port().IsOpen());
+  EXPECT_EQ(std::string("Connected to ") + kNoPort + "; exported when the test ends into:",
+            ItemText(hwnd, IDC_EXPORT_NOTE));
 }
 
 TEST(CaptureDialog, ReconnectRereadsThePortAndShowsItsFailureAfterTheCommand) {
