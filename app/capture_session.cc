@@ -19,6 +19,8 @@ namespace {
 // each is noted against the report it came in. Fed lines are printable
 // ASCII: none begins with this byte.
 constexpr char kLeftOutMark = '\xff';
+// The longest a read of the port may wait; see PortReader::Read.
+constexpr uint32_t kReadWaitMs = 1000;
 
 }  // namespace
 
@@ -157,11 +159,15 @@ void CaptureSession::StartUp() {
   ShowPortStatus();
 }
 
+void CaptureSession::KeepTryingPort() {
+  reconnectPending_ = true;
+  portLost_ = false;
+}
+
 void CaptureSession::RetryUnopenedPort(std::string* err) {
   // An adapter plugged in after the start is taken up without a click,
   // just as one pulled out and put back.
-  reconnectPending_ = true;
-  portLost_ = false;
+  KeepTryingPort();
   *err += ". Harrow tries again every second: plug in the adapter, or pick the reader's port in Settings.";
 }
 
@@ -357,7 +363,11 @@ void CaptureSession::LineLeftOut(const std::string& line) {
 
 uint32_t CaptureSession::PortReader::Read(char* buffer, uint32_t size) {
   uint32_t count = 0;
-  port_.Read(buffer, size, &count, nullptr, kInfinite);
+  // The port's time-outs make a read return at once with what the driver
+  // holds, none included; a driver that leaves a read of an empty queue
+  // pending instead (wine's, on a pty) must not hold the capture, or its
+  // stop, for ever.
+  port_.Read(buffer, size, &count, nullptr, kReadWaitMs);
   return count;
 }
 

@@ -152,6 +152,10 @@ class CaptureSession : private LineConsumer {
   /// the port open, an adapter whose stable name ("usb:...") finds no port
   /// any more is taken as lost. True when the port is open afterwards.
   bool TryReconnect();
+  /// After Connect failed: the port is tried every second from now on, as a
+  /// lost one is (see TryReconnect), so that an adapter plugged in later is
+  /// taken up unasked.
+  void KeepTryingPort();
   /// The port name last read from the settings.
   const std::string& ComPort() const { return comPort_; }
   CSerialWndAdapter& Port() { return port_; }

@@ -2,33 +2,19 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <mutex>
 #include <set>
 
 #include "platform/platform.h"
-
-namespace {
-
-// %ProgramData% is where the installer's CommonAppDataFolder lies; before
-// Vista that folder was below %ALLUSERSPROFILE%.
-std::string MachineSettingsFile() {
-  for (const char* name : {"ProgramData", "ALLUSERSPROFILE"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return std::string(value) + "\\Harrow\\Kestrel.ini";
-  }
-  return "";
-}
-
-}  // namespace
 
 void AdoptMachineSettings(const std::string& userFile) {
   static std::mutex mutex;
   static std::set<std::string> done;
   std::lock_guard<std::mutex> lock(mutex);
   if (!done.insert(userFile).second || PathExists(userFile)) return;
-  std::string machine = MachineSettingsFile();
-  if (machine.empty() || !PathExists(machine)) return;
+  std::string machine = MachineFolder() + "\\Kestrel.ini";
+  // The service reads the machine's file itself.
+  if (machine == userFile || !PathExists(machine)) return;
   size_t cut = userFile.find_last_of('\\');
   if (cut != std::string::npos) MakeDirectories(userFile.substr(0, cut));
   // A copy rather than a fallback read: once the user changes one setting

@@ -53,6 +53,10 @@ std::string SettingsFolder() {
   return EnvOr("XDG_CONFIG_HOME", HomeFolder() + "/.config");
 }
 
+std::string MachineFolder() { return ""; }
+
+void UseMachineFolders() {}
+
 bool UnsavedReportsFolder(std::string* folder, std::string* err) {
   *folder = EnvOr("XDG_DATA_HOME", HomeFolder() + "/.local/share") + "/harrow/unsaved";
   return MakeDirectories(*folder, err);

@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -31,6 +32,9 @@ std::string WindowsDirectory() {
   if (n == 0 || n >= sizeof buf) return "";
   return std::string(buf, n);
 }
+
+// Set once, before the capture starts, by a service.
+std::atomic<bool> machineFolders{false};
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -79,18 +83,43 @@ std::string HomeFolder() {
 }
 
 std::string BuiltInRootFolder(int model) {
+  // A service's reports stay on the machine, readable by its users, rather
+  // than at the top of drive C:, where the service account may write but
+  // a site's policy often forbids folders.
+  if (machineFolders) return model == 0 ? MachineFolder() : MachineFolder() + "\\" + std::to_string(model);
   if (model == 0) return "c:";
   return "C:\\" + std::to_string(model);
 }
 
+std::string MachineFolder() {
+  // %ProgramData% names the installer's CommonAppDataFolder for users and
+  // their programs. A service's environment is the service manager's, which
+  // need not name it (wine's names the public profile there), so a service
+  // asks the shell, as the installer does.
+  char path[MAX_PATH];
+  std::string folder;
+  if (machineFolders && SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path))) folder = path;
+  if (folder.empty()) folder = EnvOr("ProgramData", "");
+  if (folder.empty() && SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path))) folder = path;
+  return (folder.empty() ? "C:\\ProgramData" : folder) + "\\Harrow";
+}
+
+void UseMachineFolders() { machineFolders = true; }
+
 std::string SettingsFolder() {
+  // The service account's own %APPDATA% is no place anybody looks; the
+  // machine's settings are the ones the installer wrote.
+  if (machineFolders) return MachineFolder();
   std::string folder = EnvOr("APPDATA", HomeFolder()) + "\\Harrow";
   AdoptOldSettings(folder);
   return folder;
 }
 
 bool UnsavedReportsFolder(std::string* folder, std::string* err) {
-  *folder = EnvOr("LOCALAPPDATA", EnvOr("APPDATA", HomeFolder())) + "\\Harrow\\unsaved";
+  if (machineFolders)
+    *folder = MachineFolder() + "\\unsaved";
+  else
+    *folder = EnvOr("LOCALAPPDATA", EnvOr("APPDATA", HomeFolder())) + "\\Harrow\\unsaved";
   return MakeDirectories(*folder, err);
 }
 

@@ -30,6 +30,17 @@ std::string HomeFolder();
 /// The folder that holds "Kestrel.ini" and "Glimmer.ini".
 std::string SettingsFolder();
 
+/// The folder of what belongs to the machine rather than to one user
+/// (Windows: %ProgramData%\Harrow, where the installer puts the site's
+/// settings); empty where the system has none (POSIX).
+std::string MachineFolder();
+
+/// From now on the settings folder, the built-in root folders and the folder
+/// for unsaved reports lie in MachineFolder(): for a capture run by the
+/// service manager under an account with no user profile. Does nothing
+/// where MachineFolder() is empty (a POSIX service runs as a user of its own).
+void UseMachineFolders();
+
 /// A folder that is always writable, where reports are saved when their
 /// own folder refuses them. Created (with its parents) on demand; false and
 /// `err` filled when that fails.

@@ -60,7 +60,8 @@ ScopedEnv::~ScopedEnv() {
 IsolatedSettings::IsolatedSettings()
     : home_("HOME", dir_ / "home"), config_("XDG_CONFIG_HOME", dir_ / "config"),
       data_("XDG_DATA_HOME", dir_ / "data"), appData_("APPDATA", dir_ / "config"),
-      localAppData_("LOCALAPPDATA", dir_ / "data"), profile_("USERPROFILE", dir_ / "home") {
+      localAppData_("LOCALAPPDATA", dir_ / "data"), profile_("USERPROFILE", dir_ / "home"),
+      programData_("ProgramData", dir_ / "machine") {
   MakeDirectory(dir_ / "home");
   ClearSettingOverrides();
 }

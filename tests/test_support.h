@@ -40,6 +40,7 @@ class IsolatedSettings {
   const TempDir& dir() const { return dir_; }
   std::string home() const { return dir_ / "home"; }
   std::string config() const { return dir_ / "config"; }
+  std::string machine() const { return dir_ / "machine"; }
 
  private:
   TempDir dir_;
@@ -50,6 +51,8 @@ class IsolatedSettings {
   ScopedEnv appData_;
   ScopedEnv localAppData_;
   ScopedEnv profile_;
+  // The machine's folder on Windows, where the installer writes the site's settings.
+  ScopedEnv programData_;
 };
 
 /// The whole file, or "<missing>" when it cannot be read.
