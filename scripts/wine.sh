@@ -120,5 +120,22 @@ wine_replug_events() {
 }
 wine_replugged_thrice="Lost the connection,Reconnected,Lost the connection,Reconnected,Lost the connection,Reconnected"
 
+# A failed check of a test driver: told, and $failed set, and the driver
+# goes on to the next check.
+fail() {
+  echo "FAIL: $*" >&2
+  failed=1
+}
+
+# Waits up to $2 seconds for the command $1 to succeed: wait_for COMMAND SECONDS.
+wait_for() {
+  local i
+  for i in $(seq $(($2 * 10))); do
+    eval "$1" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # The Windows name of a Linux path: wine's Z: drive is the Linux root.
 winpath() { echo "Z:${1//\//\\}"; }

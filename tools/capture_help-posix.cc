@@ -17,6 +17,9 @@ const CaptureHelpTexts& PlatformHelpTexts() {
       "written there go to $XDG_DATA_HOME/harrow/unsaved (default ~/.local/share).\n",
 
       "replay was interrupted (Ctrl+C or SIGTERM) before the end of its input.\n",
+
+      // systemd runs it as it is (harrow-capture@.service).
+      "",
   };
   return texts;
 }

@@ -13,6 +13,7 @@ struct CaptureHelpTexts {
   const char* portOption;   // the option lines of --port NAME
   const char* files;        // the paragraph on the settings, roots and unsaved reports
   const char* interrupted;  // the last line(s) of the exit status, on interrupted replays
+  const char* service;      // the option lines of running as a service; empty where it has none
 };
 
 /// The help pieces of this system.

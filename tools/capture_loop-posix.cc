@@ -55,15 +55,18 @@ class PosixCaptureLoop : public CaptureLoop {
 
 }  // namespace
 
-std::unique_ptr<CaptureLoop> CaptureLoop::Create(std::string* err) {
+std::unique_ptr<CaptureLoop> CaptureLoop::Create(std::string* err, bool consoleStops) {
   // Blocked before the listener thread starts, so it inherits the mask and
   // never takes one of these signals itself.
+  // SIGTERM stays even without `consoleStops`: RequestStop sends it.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
-  // A closed terminal: the report in hand is exported as on any stop.
-  sigaddset(&stopSignals, SIGHUP);
+  if (consoleStops) {
+    sigaddset(&stopSignals, SIGINT);
+    // A closed terminal: the report in hand is exported as on any stop.
+    sigaddset(&stopSignals, SIGHUP);
+  }
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   int signals = ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
   int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -88,6 +91,11 @@ bool CatchStopRequests(std::string* err) {
     return false;
   }
   return true;
+}
+
+void RequestStop() {
+  // To the process, where the loop's signalfd reads it.
+  ::kill(::getpid(), SIGTERM);
 }
 
 bool StopRequested() { return stopRequested != 0; }

@@ -10,18 +10,27 @@
 
 namespace {
 
-HANDLE stopEvent = nullptr;
-HANDLE stoppedEvent = nullptr;
+// Made at first use by whichever thread comes first: a service's stop
+// may arrive before the loop is set up.
+HANDLE StopEvent() {
+  static HANDLE event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  return event;
+}
+
+HANDLE StoppedEvent() {
+  static HANDLE event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  return event;
+}
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
   if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT &&
       type != CTRL_LOGOFF_EVENT && type != CTRL_SHUTDOWN_EVENT)
     return FALSE;
-  ::SetEvent(stopEvent);
+  ::SetEvent(StopEvent());
   // The system ends the process once this handler returns from a close,
   // logoff or shut-down: wait (the system allows a few seconds) until the
   // loop has exported what is pending.
-  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) ::WaitForSingleObject(stoppedEvent, 5000);
+  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) ::WaitForSingleObject(StoppedEvent(), 5000);
   return TRUE;
 }
 
@@ -30,12 +39,12 @@ class Win32CaptureLoop : public CaptureLoop {
   explicit Win32CaptureLoop(HANDLE wake) : wake_(wake) {}
   ~Win32CaptureLoop() override {
     // Whatever was pending has been handled by now.
-    ::SetEvent(stoppedEvent);
+    ::SetEvent(StoppedEvent());
     ::CloseHandle(wake_);
   }
 
   Wake Wait(int timeoutMs) override {
-    HANDLE handles[2] = {wake_, stopEvent};
+    HANDLE handles[2] = {wake_, StopEvent()};
     DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
     if (r == WAIT_OBJECT_0 + 1) return kStop;
     if (r == WAIT_OBJECT_0) return kMessages;
@@ -53,11 +62,11 @@ class Win32CaptureLoop : public CaptureLoop {
 
 }  // namespace
 
-std::unique_ptr<CaptureLoop> CaptureLoop::Create(std::string* err) {
-  if (!stopEvent) stopEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!stoppedEvent) stoppedEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+std::unique_ptr<CaptureLoop> CaptureLoop::Create(std::string* err, bool consoleStops) {
+  HANDLE stopEvent = StopEvent(), stoppedEvent = StoppedEvent();
   HANDLE wake = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!stopEvent || !stoppedEvent || !wake || !::SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
+  // A service gets CTRL_LOGOFF_EVENT whenever any user logs off.
+  if (!stopEvent || !stoppedEvent || !wake || (consoleStops && !::SetConsoleCtrlHandler(OnConsoleControl, TRUE))) {
     *err = SystemErrorText(static_cast<int>(::GetLastError()));
     if (wake) ::CloseHandle(wake);
     return nullptr;
@@ -66,8 +75,7 @@ std::unique_ptr<CaptureLoop> CaptureLoop::Create(std::string* err) {
 }
 
 bool CatchStopRequests(std::string* err) {
-  if (!stopEvent) stopEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!stoppedEvent) stoppedEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE stopEvent = StopEvent(), stoppedEvent = StoppedEvent();
   if (!stopEvent || !stoppedEvent || !::SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
     *err = SystemErrorText(static_cast<int>(::GetLastError()));
     return false;
@@ -75,8 +83,12 @@ bool CatchStopRequests(std::string* err) {
   return true;
 }
 
-bool StopRequested() { return stopEvent && ::WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0; }
+void RequestStop() {
+  if (StopEvent()) ::SetEvent(StopEvent());
+}
+
+bool StopRequested() { return StopEvent() && ::WaitForSingleObject(StopEvent(), 0) == WAIT_OBJECT_0; }
 
 void StopHandled() {
-  if (stoppedEvent) ::SetEvent(stoppedEvent);
+  if (StoppedEvent()) ::SetEvent(StoppedEvent());
 }

@@ -23,8 +23,10 @@ class CaptureLoop : public MessageSink, public MessageWindow {
   enum Wake { kMessages, kStop, kTimeout, kFailed };
 
   /// Sets the loop up, taking the stop requests over from the default
-  /// handling; null and `err` filled when the system refuses.
-  static std::unique_ptr<CaptureLoop> Create(std::string* err);
+  /// handling; null and `err` filled when the system refuses. Without
+  /// `consoleStops` (a service) only RequestStop ends the wait: a user
+  /// logging off, or a console's signals, must not end the capture.
+  static std::unique_ptr<CaptureLoop> Create(std::string* err, bool consoleStops = true);
   ~CaptureLoop() override = default;
 
   /// Sleeps until something happens; `timeoutMs` < 0 waits for ever.
@@ -54,6 +56,9 @@ class CaptureLoop : public MessageSink, public MessageWindow {
 /// then only interrupts a blocked read and makes StopRequested() true.
 /// False and `err` filled when the system refuses.
 bool CatchStopRequests(std::string* err);
+/// Makes the loop's Wait return kStop, as a stop request from the console
+/// does: for the service manager's stop. Any thread may call it.
+void RequestStop();
 /// True once a stop request came after CatchStopRequests.
 bool StopRequested();
 /// Whatever was pending at the stop has been handled (Windows: a closing

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/capture_session.h"
 #include "app/cut_short_exports.h"
@@ -19,6 +20,7 @@
 #include "tools/capture_help.h"
 #include "tools/capture_loop.h"
 #include "tools/capture_options.h"
+#include "tools/capture_service.h"
 #include "tools/live_capture.h"
 #include "tools/replay.h"
 #include "tools/verify.h"
@@ -57,7 +59,8 @@ std::string Usage() {
          "                      FILE\" (its hash differs) and \"missing NAME FILE\", then\n"
          "                      \"unrecorded FILE\" for a report file no line names and\n"
          "                      \"chain broken at line N\" or \"damaged line N\" for a\n"
-         "                      manifest line edited or removed\n"
+         "                      manifest line edited or removed\n" +
+         std::string(system.service) +
          "  --help              show this help and exit\n"
          "  --version           show the version and exit\n"
          "\n"
@@ -87,7 +90,8 @@ int ReplayEnd(const ReplayProgress& progress, const char* unit, size_t lines, Ca
                  ReplayProgressText(progress, unit).c_str(), lines,
                  progress.flushedPending ? "; the report in hand was exported" : "");
   }
-  if (LossStatus(session) != 0) return 1;
+  StderrNoticeSink messages("harrow-capture");
+  if (LossStatus(session, messages) != 0) return 1;
   return progress.interrupted ? kExitInterrupted : 0;
 }
 
@@ -118,6 +122,9 @@ int main(int argc, char** argv) {
   CaptureOptions options;
   std::string model, root;
   bool haveModel = false, haveRoot = false;
+  // What the installed service is to be started with.
+  std::vector<std::string> serviceArgs;
+  bool otherOptions = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     bool ok = true;
@@ -138,17 +145,26 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "harrow-capture: %s\n", err.c_str());
         return 2;
       }
+      if (ok) serviceArgs.insert(serviceArgs.end(), {"--port", given});
     } else if (!std::strcmp(arg, "--model")) {
       ok = haveModel = TakeValue(argc, argv, &i, &model);
+      if (ok) serviceArgs.insert(serviceArgs.end(), {"--model", model});
     } else if (!std::strcmp(arg, "--root")) {
       ok = haveRoot = TakeValue(argc, argv, &i, &root);
+      if (ok) serviceArgs.insert(serviceArgs.end(), {"--root", root});
     } else if (!std::strcmp(arg, "--list-ports")) {
-      options.listPorts = true;
+      options.listPorts = otherOptions = true;
     } else if (!std::strcmp(arg, "--quiet")) {
       options.quiet = true;
     } else if (!std::strcmp(arg, "--verify")) {
-      options.verify = true;
+      options.verify = otherOptions = true;
       if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) options.verifyRoot = argv[++i];
+    } else if (!std::strcmp(arg, "--service")) {
+      options.service = true;
+    } else if (!std::strcmp(arg, "--install-service")) {
+      options.installService = true;
+    } else if (!std::strcmp(arg, "--remove-service")) {
+      options.removeService = true;
     } else {
       std::fprintf(stderr, "harrow-capture: unknown option %s (see --help)\n", arg);
       return 2;
@@ -159,6 +175,20 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "harrow-capture: --replay and --replay-log exclude each other\n");
     return 2;
   }
+  int serviceModes = options.service + options.installService + options.removeService;
+  if (serviceModes > 1 || (serviceModes == 1 && (otherOptions || !options.replayFile.empty() ||
+                                                 !options.replayLogFile.empty()))) {
+    std::fprintf(stderr, "harrow-capture: --service, --install-service and --remove-service take no other "
+                         "option but --port, --model and --root\n");
+    return 2;
+  }
+  if (options.removeService) return RemoveService();
+  if (options.installService) return InstallService(serviceArgs);
+  // Before anything reads a setting: the service's come from the machine.
+  if (options.service) {
+    UseMachineFolders();
+    options.quiet = true;
+  }
 
   if (haveModel) OverrideSetting("DevType", model);
   if (haveRoot) OverrideSetting(ReadDevType() + "_Root", root);
@@ -167,9 +197,10 @@ int main(int argc, char** argv) {
   if (options.listPorts) return ListPorts();
   // Before the clean-up below: a check changes nothing.
   if (options.verify) return RunVerify(options.verifyRoot.empty() ? ReadRootFolder("") : options.verifyRoot);
+  if (options.service) return RunService(options);
   StderrNoticeSink notices("harrow-capture");
   CleanUpCutShortExports(CaptureSession::TrafficLogPath(), notices);
-  if (options.replayFile.empty() && options.replayLogFile.empty()) return RunLiveCapture(options);
+  if (options.replayFile.empty() && options.replayLogFile.empty()) return RunLiveCapture(options, notices);
 
   std::string err;
   if (!CatchStopRequests(&err)) {

@@ -11,4 +11,10 @@ struct CaptureOptions {
   bool quiet = false;         // --quiet: do not print the received lines
   bool verify = false;        // --verify: check the manifest and exit
   std::string verifyRoot;     // its ROOT; empty: the configured model's root
+  // --service: run by the service manager. The machine's settings and
+  // folders, no printed lines, stopped by the service manager only, and a
+  // port that is not there yet is tried again every second.
+  bool service = false;
+  bool installService = false;  // --install-service
+  bool removeService = false;   // --remove-service
 };

@@ -29,28 +29,35 @@ void HandleMessages(CaptureLoop& loop, CaptureSession& session) {
 
 }  // namespace
 
-int RunLiveCapture(const CaptureOptions& options) {
+int RunLiveCapture(const CaptureOptions& options, NoticeSink& messages) {
   std::string err;
-  std::unique_ptr<CaptureLoop> loop = CaptureLoop::Create(&err);
+  std::unique_ptr<CaptureLoop> loop = CaptureLoop::Create(&err, !options.service);
   if (!loop) {
-    std::fprintf(stderr, "harrow-capture: cannot set up the event loop: %s\n", err.c_str());
+    messages.Notice("cannot set up the event loop: " + err);
     return 1;
   }
 
   SystemClock clock;
-  StderrNoticeSink notices("harrow-capture");
-  StdoutLineList list(options.quiet, notices);
-  CaptureSession session(clock, notices, list);
+  StdoutLineList list(options.quiet, messages);
+  CaptureSession session(clock, messages, list);
   session.SetMessageWindow(loop.get());
   // Exports then never hold up reading and logging the port.
   session.HandleReportsOnThread();
-  if (!session.Connect(&err)) {
-    std::fprintf(stderr, "harrow-capture: %s\n", err.c_str());
+  bool connected = session.Connect(&err);
+  if (!connected && !options.service) {
+    messages.Notice(err);
     return 1;
   }
+  // A service starts at boot, often before the adapter is there, and
+  // nobody is at hand to start it again.
+  if (!connected) {
+    messages.Notice(err + (!err.empty() && err.back() == '.' ? "" : ".") + " It is tried again every second.");
+    session.KeepTryingPort();
+  }
   session.ApplySettings();
-  std::fprintf(stderr, "harrow-capture: capturing from %s (model %s) into %s; Ctrl+C ends\n",
-               session.ComPort().c_str(), ModelLabelText().c_str(), ReadRootFolder("").c_str());
+  messages.Notice(std::string(connected ? "capturing from " : "waiting for ") + session.ComPort() + " (model " +
+                  ModelLabelText() + ") into " + ReadRootFolder("") +
+                  (options.service ? "; the service manager's stop ends" : "; Ctrl+C ends"));
 
   using Clock = std::chrono::steady_clock;
   Clock::time_point nextAttempt = Clock::now();
@@ -83,21 +90,21 @@ int RunLiveCapture(const CaptureOptions& options) {
   if (session.Port().IsOpen()) session.OnPortMessage(ReceivePath::kRxChar, 0);
   session.Shutdown();
   list.Finish();
-  if (loopFailed) std::fprintf(stderr, "harrow-capture: the event loop failed; the capture ended early\n");
-  return std::max(LossStatus(session), loopFailed ? 1 : 0);
+  if (loopFailed) messages.Notice("the event loop failed; the capture ended early");
+  return std::max(LossStatus(session, messages), loopFailed ? 1 : 0);
 }
 
-int LossStatus(CaptureSession& session) {
+int LossStatus(CaptureSession& session, NoticeSink& messages) {
   unsigned long long reports = session.ReportsNotSaved(), lines = session.LinesNotLogged();
   unsigned long long lost = session.ReportsLost();
   if (reports == 0 && lines == 0) return 0;
   std::string lostText = lost == 0      ? ""
                          : reports == 1 ? " (it is lost)"
                                         : " (" + std::to_string(lost) + " of them " + (lost == 1 ? "is" : "are") + " lost)";
-  std::fprintf(stderr, "harrow-capture: %llu %s not saved where %s%s and %llu received %s missing from the "
-               "traffic log (see the messages above)\n",
-               reports, reports == 1 ? "report was" : "reports were", reports == 1 ? "it belongs" : "they belong",
-               lostText.c_str(), lines, lines == 1 ? "line is" : "lines are");
+  messages.Notice(std::to_string(reports) + (reports == 1 ? " report was" : " reports were") + " not saved where " +
+                  (reports == 1 ? "it belongs" : "they belong") + lostText + " and " + std::to_string(lines) +
+                  " received " + (lines == 1 ? "line is" : "lines are") +
+                  " missing from the traffic log (see the messages above)");
   return 1;
 }
 

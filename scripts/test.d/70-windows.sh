@@ -86,6 +86,8 @@ PY
 echo "-- the installer: installed, upgraded, refused as a downgrade and removed under wine"
 ninja -C build/win64 harrow_msi >/dev/null
 timeout 180 tests/wine/msi_install.sh build/win64
+echo "-- harrow-capture.exe as a Windows service: installed, stopped mid-report, upgraded and removed under wine"
+timeout 240 tests/wine/service_run.sh build/win64 build/release
 
 build_tree build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBUILD_TESTING=OFF

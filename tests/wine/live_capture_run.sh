@@ -28,16 +28,6 @@ fail() {
   failed=1
 }
 
-# Waits up to $2 seconds for the command $1 to succeed.
-wait_for() {
-  local i
-  for i in $(seq $(($2 * 10))); do
-    eval "$1" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 # Ends the capture once its exports are there and its output has settled.
 stop_capture() {
   exports=$3/Excel

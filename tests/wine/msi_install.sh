@@ -25,10 +25,6 @@ newer=$a.$b.$c3.$((d + 1)) shown_newer=$a.$b.$((c3 * 1000 + d + 1))
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 failed=0
-fail() {
-  echo "FAIL: $*" >&2
-  failed=1
-}
 
 # --- The tables, as msiinfo reads them.
 table() { msiinfo export "$msi" "$1" | tr -d '\r'; }
