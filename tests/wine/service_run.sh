@@ -135,6 +135,11 @@ wine "$capture" --install-service --port COM8 --model 6120 >"$work/install.out" 
 grep -q 'is installed' "$work/install.out" || fail "--install-service says: $(cat "$work/install.out")"
 wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\HarrowCapture' /v ImagePath 2>/dev/null | tr -d '\r' |
   grep -qF -- '--service --port COM8 --model 6120' || fail "the command line's options are not kept: $(query)"
+# The site's settings name no root for the 6120: the service's default one.
+wine net start HarrowCapture >/dev/null 2>&1 || true
+wait_for 'grep -qF "waiting for COM8 (model 6120) into C:\ProgramData\Harrow\6120" \
+  "$c/ProgramData/Harrow/6120/Log/harrow-capture.log" 2>/dev/null' 20 ||
+  fail "the service's default root is not below %ProgramData%: $(ls -R "$c/ProgramData/Harrow")"
 wine "$capture" --install-service --port COM9 >"$work/change.out" 2>&1 && grep -q 'is changed' "$work/change.out" ||
   fail "--install-service again: $(cat "$work/change.out")"
 wine "$capture" --remove-service >"$work/remove.out" 2>&1 && grep -q 'is removed' "$work/remove.out" ||
