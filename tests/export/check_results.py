@@ -138,9 +138,9 @@ WORDS = {
 }
 
 
-def generate(model, seed):
-    """Two reports of `model` from `seed`, as {language: lines}."""
-    rnd = random.Random(seed)
+def generate(model, draw):
+    """Two reports of `model` from the random draw number `draw`, as {language: lines}."""
+    rnd = random.Random(draw)
     reports = []
     for n in (1, 2):
         r = dict(n=n, day="%02d/%02d/2024" % (rnd.randint(1, 28), rnd.randint(1, 12)),
@@ -211,10 +211,10 @@ def run(capture, samples):
             check_report(model, txt, results, os.path.basename(sample) + " " + os.path.basename(results))
     folder = tempfile.mkdtemp(prefix="harrow-streams-")
     for model in ("6120", "6310", "6350", "6480"):
-        for seed in range(3):
+        for draw in range(3):
             by_language = {}
-            for lang, lines in generate(model, seed * 7919 + int(model)).items():
-                path = os.path.join(folder, "%s-%d-%s.txt" % (model, seed, lang))
+            for lang, lines in generate(model, draw * 7919 + int(model)).items():
+                path = os.path.join(folder, "%s-%d-%s.txt" % (model, draw, lang))
                 open(path, "wb").write(("\r\n".join(lines) + "\r\n").encode("ascii"))
                 rows = []
                 for txt, results in export(capture, path, model):
@@ -224,7 +224,7 @@ def run(capture, samples):
             same = [k for k in HEADER if k not in ("report", "exported_at", "test", "printed_date", "interpretation")]
             en = [[r[k] for k in same] for r in by_language["en"]]
             es = [[r[k] for k in same] for r in by_language["es"]]
-            check(en == es, "%s seed %d: English and Spanish rows differ" % (model, seed))
+            check(en == es, "%s draw %d: English and Spanish rows differ" % (model, draw))
 
 
 run(sys.argv[1], sys.argv[2])
