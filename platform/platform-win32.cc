@@ -96,12 +96,11 @@ std::string MachineFolder() {
   // their programs. A service's environment is the service manager's, which
   // need not name it (wine's names the public profile there), so a service
   // asks the shell, as the installer does.
+  std::string folder = machineFolders ? "" : EnvOr("ProgramData", "");
   char path[MAX_PATH];
-  std::string folder;
-  if (machineFolders && SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path))) folder = path;
-  if (folder.empty()) folder = EnvOr("ProgramData", "");
   if (folder.empty() && SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path))) folder = path;
-  return (folder.empty() ? "C:\\ProgramData" : folder) + "\\Harrow";
+  if (folder.empty()) folder = EnvOr("ProgramData", "C:\\ProgramData");
+  return folder + "\\Harrow";
 }
 
 void UseMachineFolders() { machineFolders = true; }
