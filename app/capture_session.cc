@@ -20,7 +20,7 @@ namespace {
 // ASCII: none begins with this byte.
 constexpr char kLeftOutMark = '\xff';
 // The longest a read of the port may wait; see PortReader::Read.
-constexpr uint32_t kReadWaitMs = 1000;
+constexpr uint32_t kReadWaitMs = 100;
 
 }  // namespace
 

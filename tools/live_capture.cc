@@ -22,9 +22,24 @@
 namespace {
 
 void HandleMessages(CaptureLoop& loop, CaptureSession& session) {
+  // Every notification of the port that came meanwhile is taken in one go:
+  // each pass reads all the driver holds, so a second pass would read an
+  // empty queue. A driver may report one arrival many times over before
+  // it is read (wine's does), and each read of an empty queue may wait
+  // (see CaptureSession::PortReader). Only a lost port is told apart, and
+  // in its place among them.
+  uint32_t events = 0;
   for (const PostedMessage& m : loop.TakeAll()) {
-    if (m.id == DefaultComMessage()) session.OnPortMessage(m.wParam, m.lParam);
+    if (m.id != DefaultComMessage()) continue;
+    if (m.wParam & kPortLostFlag) {
+      if (events) session.OnPortMessage(events, 0);
+      events = 0;
+      session.OnPortMessage(m.wParam, m.lParam);
+    } else {
+      events |= m.wParam & 0xFFFF;
+    }
   }
+  if (events) session.OnPortMessage(events, 0);
 }
 
 }  // namespace
