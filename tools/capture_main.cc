@@ -84,14 +84,14 @@ constexpr int kExitInterrupted = 3;
 /// Tells how far an interrupted replay got and, last, what did not reach
 /// its folder or the log; the exit status of the replay (a loss before an
 /// interruption: a report not saved matters more than input not read).
-int ReplayEnd(const ReplayProgress& progress, const char* unit, size_t lines, CaptureSession& session) {
+int ReplayEnd(const ReplayProgress& progress, const char* unit, size_t lines, CaptureSession& session,
+              NoticeSink& notices) {
   if (progress.interrupted) {
     std::fprintf(stderr, "harrow-capture: replay interrupted: %s (%zu lines shown)%s\n",
                  ReplayProgressText(progress, unit).c_str(), lines,
                  progress.flushedPending ? "; the report in hand was exported" : "");
   }
-  StderrNoticeSink messages("harrow-capture");
-  if (LossStatus(session, messages) != 0) return 1;
+  if (LossStatus(session, notices) != 0) return 1;
   return progress.interrupted ? kExitInterrupted : 0;
 }
 
@@ -223,7 +223,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "harrow-capture: traffic log: %s\n", err.c_str());
       return 1;
     }
-    return ReplayEnd(progress, "recorded lines", list.Count(), session);
+    return ReplayEnd(progress, "recorded lines", list.Count(), session, notices);
   }
 
   session.HandleReportsOnThread();
@@ -249,5 +249,5 @@ int main(int argc, char** argv) {
                  err.c_str());
     return 1;
   }
-  return ReplayEnd(progress, "bytes", list.Count(), session);
+  return ReplayEnd(progress, "bytes", list.Count(), session, notices);
 }
